@@ -1,0 +1,18 @@
+# The native module exports what the DLL's .def exports, plus DllMain, which
+# the DLL has as its entry point and the native loader looks up by name.
+function(daybander_version_script def_file out_file)
+  file(STRINGS ${def_file} lines)
+  set(names DllMain)
+  set(in_exports OFF)
+  foreach(line IN LISTS lines)
+    string(STRIP "${line}" line)
+    if(line STREQUAL "EXPORTS")
+      set(in_exports ON)
+    elseif(in_exports AND line MATCHES "^([A-Za-z_][A-Za-z0-9_]*)")
+      list(APPEND names ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  list(JOIN names ";\n    " body)
+  file(WRITE ${out_file} "{\n  global:\n    ${body};\n  local:\n    *;\n};\n")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def_file})
+endfunction()

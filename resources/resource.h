@@ -1,0 +1,4 @@
+// Resource ids shared by daybander.rc and the library code.
+#pragma once
+
+#define IDS_PROJNAME 100

@@ -1,0 +1,41 @@
+// Control of the native Windows layer, for tests and the host only: the library
+// never includes this header. It sets what Windows would take from the machine
+// or the user (the clock, the installed locales, a menu choice) and reports what
+// is alive, so tests can check that nothing leaks.
+#pragma once
+
+#include <windows.h>
+
+// Clock. WinapiSetLocalTime fixes the local date and time that GetLocalTime
+// reports, until WinapiUseRealClock; WinapiAdvanceClock moves a fixed clock on.
+EXTERN_C void WinapiSetLocalTime(const SYSTEMTIME* time);
+EXTERN_C void WinapiUseRealClock(void);
+EXTERN_C void WinapiAdvanceClock(LONGLONG milliseconds);
+
+// The answer of IsValidLocale(0x0401, LCID_INSTALLED): 1 installed, 0 not,
+// -1 ask the C library whether an Arabic locale is available (the default).
+EXTERN_C void WinapiSetArabicLocaleInstalled(int installed);
+
+// Live objects, by kind: what a test expects to be back where it started.
+typedef enum WinapiObjectKind {
+  WinapiTaskMemory = 0,
+  WinapiModules,
+  WinapiBstrs,
+  WinapiWindows,
+  WinapiMenus,
+  WinapiFonts,
+  WinapiKeys,
+  WinapiTimers,
+  WinapiObjectKindCount
+} WinapiObjectKind;
+EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind);
+// Called by each area of the layer as it creates (+1) and frees (-1) an object.
+EXTERN_C void WinapiCountObject(WinapiObjectKind kind, LONG delta);
+
+// Makes the next `count` critical-section initialisations fail as Windows
+// does when it has no memory for them.
+EXTERN_C void WinapiFailNextCriticalSectionInits(int count);
+
+// Makes the next `count` task-allocator requests (CoTaskMemAlloc and growing
+// CoTaskMemRealloc) fail, as when memory runs out.
+EXTERN_C void WinapiFailNextTaskAllocations(int count);

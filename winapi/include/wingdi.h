@@ -1,0 +1,5 @@
+// Fonts.
+#pragma once
+
+#include <windef.h>
+#include <winerror.h>

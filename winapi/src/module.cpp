@@ -1,0 +1,551 @@
+// Modules and their resources. A module is a shared object (or, loaded as a
+// data file, just its bytes); its resources are the compiled resource file that
+// the build put into the ELF section ".rsrc", read in the .res format windres
+// writes, so they are looked up by type, name and language as Windows does.
+#include <windows.h>
+
+#include <dlfcn.h>
+#include <elf.h>
+#include <limits.h>
+#include <link.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "internal.h"
+#include "winapi_control.h"
+
+namespace {
+
+// A resource type or name: an integer id or a string.
+struct ResourceId {
+  bool isNumber = true;
+  WORD number = 0;
+  std::u16string text;  // upper-cased ASCII, for case-insensitive lookup
+};
+
+struct ResourceEntry {
+  ResourceId type;
+  ResourceId name;
+  WORD language = 0;
+  const BYTE* data = nullptr;
+  DWORD size = 0;
+};
+
+typedef BOOL(WINAPI* DllMainProc)(HINSTANCE, DWORD, LPVOID);
+
+struct Module {
+  std::string path;          // canonical full path
+  void* dl = nullptr;        // dlopen handle of a loaded image
+  bool implicit = false;     // mapped by the system loader, never freed here
+  bool dataFile = false;     // loaded with LOAD_LIBRARY_AS_DATAFILE
+  LONG refs = 0;             // LoadLibrary references
+  std::vector<BYTE> resourceBytes;
+  std::vector<ResourceEntry> resources;
+};
+
+std::recursive_mutex g_lock;
+std::vector<std::unique_ptr<Module>> g_modules;
+
+char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+
+std::string Canonical(const std::string& path) {
+  char buffer[PATH_MAX];
+  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+}
+
+std::string MainProgramPath() { return Canonical("/proc/self/exe"); }
+
+// Reads the section ".rsrc" of an ELF file. false: not an ELF file at all.
+bool ReadResourceSection(const std::string& path, std::vector<BYTE>* out) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::vector<BYTE> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (bytes.size() < sizeof(Elf64_Ehdr) || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0 ||
+      bytes[EI_CLASS] != ELFCLASS64) {
+    return false;
+  }
+  Elf64_Ehdr header;
+  std::memcpy(&header, bytes.data(), sizeof(header));
+  const uint64_t tableEnd = header.e_shoff + static_cast<uint64_t>(header.e_shnum) * sizeof(Elf64_Shdr);
+  if (header.e_shoff == 0 || header.e_shentsize != sizeof(Elf64_Shdr) || tableEnd > bytes.size() ||
+      header.e_shstrndx >= header.e_shnum) {
+    return true;
+  }
+  auto section = [&](unsigned i) {
+    Elf64_Shdr s;
+    std::memcpy(&s, bytes.data() + header.e_shoff + i * sizeof(Elf64_Shdr), sizeof(s));
+    return s;
+  };
+  const Elf64_Shdr names = section(header.e_shstrndx);
+  for (unsigned i = 0; i < header.e_shnum; ++i) {
+    const Elf64_Shdr s = section(i);
+    const uint64_t nameAt = names.sh_offset + s.sh_name;
+    if (nameAt + sizeof(".rsrc") > bytes.size()) continue;
+    if (std::memcmp(bytes.data() + nameAt, ".rsrc", sizeof(".rsrc")) != 0) continue;
+    if (s.sh_type == SHT_NOBITS || s.sh_offset + s.sh_size > bytes.size()) return true;
+    out->assign(bytes.begin() + static_cast<long>(s.sh_offset),
+                bytes.begin() + static_cast<long>(s.sh_offset + s.sh_size));
+    return true;
+  }
+  return true;
+}
+
+// Reads a type or name field of a .res header; false when it runs off the end.
+bool ReadResourceId(const BYTE* base, size_t end, size_t* at, ResourceId* id) {
+  auto word = [&](size_t p) { return static_cast<WORD>(base[p] | (base[p + 1] << 8)); };
+  if (*at + 2 > end) return false;
+  if (word(*at) == 0xFFFF) {
+    if (*at + 4 > end) return false;
+    id->isNumber = true;
+    id->number = word(*at + 2);
+    *at += 4;
+    return true;
+  }
+  id->isNumber = false;
+  id->text.clear();
+  for (;;) {
+    if (*at + 2 > end) return false;
+    const WORD c = word(*at);
+    *at += 2;
+    if (c == 0) return true;
+    id->text.push_back(UpperAscii(static_cast<char16_t>(c)));
+  }
+}
+
+// The .res format: a sequence of records, each a header (data size, header
+// size, type, name, DWORD-aligned, then version, flags, language...) followed by
+// the data, the next record starting at the next DWORD boundary.
+void ParseResources(Module* module) {
+  const std::vector<BYTE>& bytes = module->resourceBytes;
+  const BYTE* base = bytes.data();
+  size_t at = 0;
+  while (at + 16 <= bytes.size()) {
+    DWORD dataSize, headerSize;
+    std::memcpy(&dataSize, base + at, 4);
+    std::memcpy(&headerSize, base + at + 4, 4);
+    if (headerSize < 16 || at + headerSize > bytes.size() || dataSize > bytes.size() - at - headerSize) break;
+    ResourceEntry entry;
+    size_t field = at + 8;
+    const size_t headerEnd = at + headerSize;
+    if (!ReadResourceId(base, headerEnd, &field, &entry.type) ||
+        !ReadResourceId(base, headerEnd, &field, &entry.name)) {
+      break;
+    }
+    field = (field + 3) & ~static_cast<size_t>(3);
+    if (field + 8 <= headerEnd) entry.language = static_cast<WORD>(base[field + 6] | (base[field + 7] << 8));
+    entry.data = base + headerEnd;
+    entry.size = dataSize;
+    // The file begins with an empty record (type 0, name 0) that marks the format.
+    if (!(entry.type.isNumber && entry.type.number == 0)) module->resources.push_back(entry);
+    at = (headerEnd + dataSize + 3) & ~static_cast<size_t>(3);
+  }
+}
+
+Module* Find(HMODULE handle) {
+  for (auto& m : g_modules) {
+    if (reinterpret_cast<HMODULE>(m.get()) == handle) return m.get();
+  }
+  return nullptr;
+}
+
+Module* FindImage(const std::string& path) {
+  for (auto& m : g_modules) {
+    if (!m->dataFile && m->path == path) return m.get();
+  }
+  return nullptr;
+}
+
+Module* AddModule(const std::string& path) {
+  auto module = std::make_unique<Module>();
+  module->path = path;
+  std::vector<BYTE> section;
+  if (ReadResourceSection(path, &section)) {
+    module->resourceBytes = std::move(section);
+    ParseResources(module.get());
+  }
+  g_modules.push_back(std::move(module));
+  return g_modules.back().get();
+}
+
+void RemoveModule(Module* module) {
+  for (auto it = g_modules.begin(); it != g_modules.end(); ++it) {
+    if (it->get() == module) {
+      g_modules.erase(it);
+      return;
+    }
+  }
+}
+
+Module* MainProgram() {
+  const std::string path = MainProgramPath();
+  Module* module = FindImage(path);
+  if (!module) {
+    module = AddModule(path);
+    module->implicit = true;
+  }
+  return module;
+}
+
+Module* ModuleOrMain(HMODULE handle) { return handle ? Find(handle) : MainProgram(); }
+
+// The file a library name means: a path as given (relative to the current
+// folder), or a bare name looked for in the current folder, then beside the
+// program, as the Windows loader searches.
+std::string ResolveLibrary(const char* name) {
+  std::string given(name);
+  if (given.find('/') != std::string::npos) return Canonical(given);
+  std::string found = Canonical(given);
+  if (!found.empty()) return found;
+  const std::string program = MainProgramPath();
+  return Canonical(program.substr(0, program.rfind('/') + 1) + given);
+}
+
+struct AddressQuery {
+  uintptr_t address;
+  std::string path;
+  bool found;
+};
+
+int FindObjectOfAddress(struct dl_phdr_info* info, size_t, void* data) {
+  auto* query = static_cast<AddressQuery*>(data);
+  for (int i = 0; i < info->dlpi_phnum; ++i) {
+    const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+    if (ph.p_type != PT_LOAD) continue;
+    const uintptr_t start = info->dlpi_addr + ph.p_vaddr;
+    if (query->address >= start && query->address < start + ph.p_memsz) {
+      query->found = true;
+      query->path = (info->dlpi_name && info->dlpi_name[0]) ? Canonical(info->dlpi_name) : MainProgramPath();
+      return 1;
+    }
+  }
+  return 0;
+}
+
+bool MatchesId(const ResourceId& id, const char16_t* wanted, WORD wantedNumber, bool wantedIsNumber) {
+  if (wantedIsNumber) return id.isNumber && id.number == wantedNumber;
+  if (id.isNumber) return false;
+  size_t i = 0;
+  for (; wanted[i]; ++i) {
+    if (i >= id.text.size() || id.text[i] != UpperAscii(wanted[i])) return false;
+  }
+  return i == id.text.size();
+}
+
+// Resolves "#123" to the integer 123, as the resource functions do.
+void ParseResourceName(const char16_t* text, bool* isNumber, WORD* number) {
+  *isNumber = false;
+  if (!text || text[0] != u'#') return;
+  unsigned value = 0;
+  for (const char16_t* p = text + 1; *p; ++p) {
+    if (*p < u'0' || *p > u'9') return;
+    value = value * 10 + static_cast<unsigned>(*p - u'0');
+    if (value > 0xFFFF) return;
+  }
+  *isNumber = true;
+  *number = static_cast<WORD>(value);
+}
+
+HRSRC FindResourceCommon(HMODULE handle, const char16_t* nameText, WORD nameNumber, bool nameIsNumber,
+                         const char16_t* typeText, WORD typeNumber, bool typeIsNumber) {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  Module* module = ModuleOrMain(handle);
+  if (!module) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (!nameIsNumber) ParseResourceName(nameText, &nameIsNumber, &nameNumber);
+  if (!typeIsNumber) ParseResourceName(typeText, &typeIsNumber, &typeNumber);
+  bool typeSeen = false;
+  for (ResourceEntry& entry : module->resources) {
+    if (!MatchesId(entry.type, typeText, typeNumber, typeIsNumber)) continue;
+    typeSeen = true;
+    if (MatchesId(entry.name, nameText, nameNumber, nameIsNumber)) return reinterpret_cast<HRSRC>(&entry);
+  }
+  SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+  return nullptr;
+}
+
+}  // namespace
+
+namespace winapi {
+
+std::u16string Widen(const char* utf8) {
+  std::u16string out;
+  if (!utf8) return out;
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+std::string Narrow(const char16_t* utf16) {
+  std::string out;
+  if (!utf16) return out;
+  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return out;
+  out.resize(static_cast<size_t>(n));
+  WideCharToMultiByte(CP_UTF8, 0, utf16, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+}  // namespace winapi
+
+EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const std::string path = ResolveLibrary(name);
+  if (path.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  // An image already mapped (by an earlier load, or by the system loader) is
+  // shared, whatever the flags.
+  Module* loaded = FindImage(path);
+  if (loaded && (loaded->dl || loaded->implicit)) {
+    ++loaded->refs;
+    return reinterpret_cast<HMODULE>(loaded);
+  }
+
+  if (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
+    std::vector<BYTE> section;
+    if (!ReadResourceSection(path, &section)) {
+      SetLastError(ERROR_BAD_EXE_FORMAT);
+      return nullptr;
+    }
+    auto module = std::make_unique<Module>();
+    module->path = path;
+    module->dataFile = true;
+    module->refs = 1;
+    module->resourceBytes = std::move(section);
+    ParseResources(module.get());
+    g_modules.push_back(std::move(module));
+    WinapiCountObject(WinapiModules, 1);
+    return reinterpret_cast<HMODULE>(g_modules.back().get());
+  }
+
+  // Static construction runs inside dlopen and may already ask for its own
+  // module handle; that record is then the one this load completes.
+  void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!dl) {
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return nullptr;
+  }
+  Module* module = FindImage(path);
+  if (!module) module = AddModule(path);
+  module->dl = dl;
+  module->implicit = false;
+  module->refs = 1;
+  WinapiCountObject(WinapiModules, 1);
+  HMODULE handle = reinterpret_cast<HMODULE>(module);
+  auto dllMain = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"));
+  if (dllMain && !dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, nullptr)) {
+    dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
+    dlclose(dl);
+    RemoveModule(module);
+    WinapiCountObject(WinapiModules, -1);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  return handle;
+}
+
+EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
+
+EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
+  std::unique_lock<std::recursive_mutex> hold(g_lock);
+  Module* module = Find(handle);
+  if (!module || module->refs <= 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (--module->refs > 0 || module->implicit) return TRUE;
+  WinapiCountObject(WinapiModules, -1);
+  if (module->dataFile) {
+    RemoveModule(module);
+    return TRUE;
+  }
+  if (module->dl) {
+    auto dllMain = reinterpret_cast<DllMainProc>(dlsym(module->dl, "DllMain"));
+    if (dllMain) dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
+    // Static destruction runs inside dlclose; the record outlives it.
+    dlclose(module->dl);
+    RemoveModule(module);
+  }
+  return TRUE;
+}
+
+EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE handle, LPCSTR name) {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  Module* module = Find(handle);
+  if (!module || !module->dl || !name || IS_INTRESOURCE(name)) {
+    SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* proc = dlsym(module->dl, name);
+  if (!proc) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(proc);
+}
+
+EXTERN_C BOOL WINAPI DisableThreadLibraryCalls(HMODULE handle) {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  if (!Find(handle)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;  // this layer starts no thread notifications in the first place
+}
+
+EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE handle, LPSTR buffer, DWORD size) {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  Module* module = ModuleOrMain(handle);
+  if (!module) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  if (!buffer || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  const std::string& path = module->path;
+  if (path.size() >= size) {
+    std::memcpy(buffer, path.data(), size - 1);
+    buffer[size - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(buffer, path.c_str(), path.size() + 1);
+  return static_cast<DWORD>(path.size());
+}
+
+EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* result) {
+  if (!result) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *result = nullptr;
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  Module* module = nullptr;
+  if (!name) {
+    module = MainProgram();
+  } else if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
+    AddressQuery query{reinterpret_cast<uintptr_t>(name), std::string(), false};
+    dl_iterate_phdr(FindObjectOfAddress, &query);
+    if (!query.found || query.path.empty()) {
+      SetLastError(ERROR_INVALID_ADDRESS);
+      return FALSE;
+    }
+    module = FindImage(query.path);
+    if (!module) {
+      module = AddModule(query.path);
+      module->implicit = true;
+    }
+  } else {
+    const std::string wanted(name);
+    for (auto& m : g_modules) {
+      if (m->dataFile) continue;
+      const std::string base = m->path.substr(m->path.rfind('/') + 1);
+      if (m->path == wanted || lstrcmpiA(base.c_str(), wanted.c_str()) == 0) {
+        module = m.get();
+        break;
+      }
+    }
+    if (!module) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+  }
+  if (!(flags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)) && module->dl) {
+    ++module->refs;
+  }
+  *result = reinterpret_cast<HMODULE>(module);
+  return TRUE;
+}
+
+EXTERN_C HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, name, &module);
+  return module;
+}
+
+EXTERN_C HRSRC WINAPI FindResourceW(HMODULE handle, LPCWSTR name, LPCWSTR type) {
+  if (!name || !type) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const bool nameIsNumber = IS_INTRESOURCE(name);
+  const bool typeIsNumber = IS_INTRESOURCE(type);
+  return FindResourceCommon(handle, nameIsNumber ? u"" : name, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)),
+                            nameIsNumber, typeIsNumber ? u"" : type,
+                            static_cast<WORD>(reinterpret_cast<ULONG_PTR>(type)), typeIsNumber);
+}
+
+EXTERN_C HRSRC WINAPI FindResourceA(HMODULE handle, LPCSTR name, LPCSTR type) {
+  if (!name || !type) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const std::u16string nameText = IS_INTRESOURCE(name) ? std::u16string() : winapi::Widen(name);
+  const std::u16string typeText = IS_INTRESOURCE(type) ? std::u16string() : winapi::Widen(type);
+  return FindResourceW(handle, IS_INTRESOURCE(name) ? reinterpret_cast<LPCWSTR>(name) : nameText.c_str(),
+                       IS_INTRESOURCE(type) ? reinterpret_cast<LPCWSTR>(type) : typeText.c_str());
+}
+
+EXTERN_C HGLOBAL WINAPI LoadResource(HMODULE, HRSRC info) {
+  if (!info) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return const_cast<BYTE*>(reinterpret_cast<ResourceEntry*>(info)->data);
+}
+
+EXTERN_C LPVOID WINAPI LockResource(HGLOBAL data) { return data; }
+
+EXTERN_C DWORD WINAPI SizeofResource(HMODULE, HRSRC info) {
+  if (!info) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  return reinterpret_cast<ResourceEntry*>(info)->size;
+}
+
+// String tables hold 16 strings per block, block id (uID / 16) + 1, each string
+// a length word and that many UTF-16 units.
+EXTERN_C int WINAPI LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int max) {
+  if (!buffer) return 0;
+  HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW((id >> 4) + 1), MAKEINTRESOURCEW(6));
+  if (!info) return 0;
+  const auto* entry = reinterpret_cast<const ResourceEntry*>(info);
+  const BYTE* p = entry->data;
+  const BYTE* end = p + entry->size;
+  for (UINT i = 0; i < (id & 15); ++i) {
+    if (p + 2 > end) return 0;
+    p += 2 + 2 * (p[0] | (p[1] << 8));
+  }
+  if (p + 2 > end) return 0;
+  const int length = p[0] | (p[1] << 8);
+  const auto* text = reinterpret_cast<const WCHAR*>(p + 2);
+  if (max == 0) {
+    *reinterpret_cast<const WCHAR**>(buffer) = text;
+    return length;
+  }
+  const int copied = length < max - 1 ? length : max - 1;
+  std::memcpy(buffer, text, static_cast<size_t>(copied) * sizeof(WCHAR));
+  buffer[copied] = 0;
+  return copied;
+}

@@ -1,0 +1,3 @@
+// Definitions of the interface and class ids that the headers declare.
+#define INITGUID
+#include <windows.h>
