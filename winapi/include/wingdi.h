@@ -3,3 +3,5 @@
 
 #include <windef.h>
 #include <winerror.h>
+
+EXTERN_C BOOL WINAPI DeleteObject(HGDIOBJ ho);

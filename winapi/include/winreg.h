@@ -3,3 +3,8 @@
 
 #include <windef.h>
 #include <winerror.h>
+
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+
+EXTERN_C LONG WINAPI RegCloseKey(HKEY hKey);

@@ -3,3 +3,6 @@
 
 #include <windef.h>
 #include <winerror.h>
+
+EXTERN_C BOOL WINAPI DestroyWindow(HWND hWnd);
+EXTERN_C BOOL WINAPI DestroyMenu(HMENU hMenu);
