@@ -2,9 +2,12 @@
 # Checks the Windows DLL the way a Windows loader and regsvr32 would see it:
 #   PE32 for i386; exports exactly the .def's names, undecorated; imports
 #   nothing but system DLLs; carries the resources listed in the manifest file.
-# Usage: check_dll.sh <daybander.dll> <daybander.def> <resource list>
+#   Optionally, the type library the build compiled: the embedded TYPELIB 1 is
+#   that file byte for byte, and it imports IDispatch from stdole2.tlb instead
+#   of carrying its own copy.
+# Usage: check_dll.sh <daybander.dll> <daybander.def> <resource list> [<daybander.tlb>]
 set -u
-dll=$1 def=$2 resources=$3
+dll=$1 def=$2 resources=$3 tlb=${4:-}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 strip=${STRIP:-i686-w64-mingw32-strip}
 failures=0
@@ -51,7 +54,48 @@ while read -r type name what; do
   fi
 done < "$resources"
 
-# 5. Size.
+# 5. The type library.
+le32() { od -An -t d4 -j "$2" -N 4 "$1" | tr -d ' '; }
+le16() { od -An -t u2 -j "$2" -N 2 "$1" | tr -d ' '; }
+guid_at() { od -An -t x1 -j "$2" -N 16 "$1" | tr -d ' \n'; }
+if [ -n "$tlb" ]; then
+  embedded=$(mktemp --suffix=.tlb)
+  wrestool -x --raw --type=TYPELIB --name=1 "$dll" >"$embedded" 2>/dev/null
+  if [ -s "$embedded" ] && cmp -s "$embedded" "$tlb"; then
+    pass "TYPELIB 1 is the built $(basename "$tlb") byte for byte"
+  else
+    fail "TYPELIB 1 differs from the built $(basename "$tlb")"
+  fi
+  # MSFT layout: header of 21 DWORDs (nrtypeinfos at 0x20, dispatchpos 0x4C),
+  # an optional help-DLL offset, one offset per type, then the segment
+  # directory of 16-byte entries: 1 import infos, 2 import files, 5 GUIDs.
+  if [ "$(head -c 4 "$embedded")" = "MSFT" ]; then
+    types=$(le32 "$embedded" 32) dispatch=$(le32 "$embedded" 76) varflags=$(le32 "$embedded" 20)
+    dir=$((84 + 4 * types + ((varflags & 0x100) ? 4 : 0)))
+    impinfos=$(le32 "$embedded" $((dir + 16))) impfiles=$(le32 "$embedded" $((dir + 32)))
+    guids=$(le32 "$embedded" $((dir + 80)))
+    if [ "$dispatch" -ge 0 ] && [ $((dispatch & 1)) -eq 1 ]; then
+      ref_guid=$(guid_at "$embedded" $((guids + $(le32 "$embedded" $((impinfos + (dispatch & ~3) + 8))))))
+      file=$(le32 "$embedded" $((impinfos + (dispatch & ~3) + 4)))
+      lib_guid=$(guid_at "$embedded" $((guids + $(le32 "$embedded" $((impfiles + file))))))
+      name_length=$(($(le16 "$embedded" $((impfiles + file + 12))) >> 2))
+      name=$(dd if="$embedded" bs=1 skip=$((impfiles + file + 14)) count="$name_length" 2>/dev/null)
+      if [ "$ref_guid" = 0004020000000000c000000000000046 ] && [ "$name" = stdole2.tlb ] &&
+         [ "$lib_guid" = 3004020000000000c000000000000046 ]; then
+        pass "IDispatch imported from stdole2.tlb, not embedded"
+      else
+        fail "IDispatch reference is not stdole2's (guid $ref_guid, file '$name', library $lib_guid)"
+      fi
+    else
+      fail "IDispatch is embedded in the type library, not imported (dispatch reference $dispatch)"
+    fi
+  else
+    fail "TYPELIB 1 is not an MSFT type library"
+  fi
+  rm -f "$embedded"
+fi
+
+# 6. Size.
 stripped=$(mktemp --suffix=.dll)
 "$strip" -o "$stripped" "$dll"
 echo "size: $(stat -c %s "$dll") bytes, stripped $(stat -c %s "$stripped") bytes"

@@ -21,10 +21,17 @@
 // Live-object counts
 namespace {
 std::atomic<LONG> g_liveCounts[WinapiObjectKindCount];
+std::atomic<LONG> g_createdCounts[WinapiObjectKindCount];
 }
 
 EXTERN_C void WinapiCountObject(WinapiObjectKind kind, LONG delta) {
-  if (kind >= 0 && kind < WinapiObjectKindCount) g_liveCounts[kind] += delta;
+  if (kind < 0 || kind >= WinapiObjectKindCount) return;
+  g_liveCounts[kind] += delta;
+  if (delta > 0) g_createdCounts[kind] += delta;
+}
+
+EXTERN_C LONG WinapiCreatedCount(WinapiObjectKind kind) {
+  return (kind >= 0 && kind < WinapiObjectKindCount) ? g_createdCounts[kind].load() : 0;
 }
 
 EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind) {
@@ -189,6 +196,7 @@ EXTERN_C BOOL WINAPI InitializeCriticalSectionEx(LPCRITICAL_SECTION cs, DWORD, D
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
+  WinapiCountObject(WinapiCriticalSections, 1);
   return TRUE;
 }
 
@@ -210,7 +218,8 @@ EXTERN_C void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs) {
 }
 
 EXTERN_C void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION cs) {
-  if (!cs) return;
+  if (!cs || !cs->LockImpl) return;
+  WinapiCountObject(WinapiCriticalSections, -1);
   delete static_cast<std::recursive_mutex*>(cs->LockImpl);
   cs->LockImpl = nullptr;
 }
