@@ -11,4 +11,7 @@ namespace winapi {
 std::u16string Widen(const char* utf8);
 std::string Narrow(const char16_t* utf16);
 
+// Frees the in-process servers whose DllCanUnloadNow answers S_OK.
+void FreeUnusedInprocServers();
+
 }  // namespace winapi
