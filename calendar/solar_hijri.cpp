@@ -3,22 +3,35 @@
 namespace daybander {
 namespace {
 
-const int GregorianMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-// Esfand stands here with 30 days; that it has 29 in a common year follows
-// from the length of the year, not from this table.
-const int HijriMonthDays[12] = {31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 30};
-const int HijriLeapPositions[8] = {1, 5, 9, 13, 17, 22, 26, 30};
+// The conversion runs on random dates in tight loops as well as once per band,
+// so the tables below replace loops whose trip counts a branch predictor
+// cannot guess. Each is derived from the plain table above it.
+
+// January .. December; February counts 29 in a leap year.
+//   GregorianMonthDays: 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31
+// Days of a common year before the first of each month.
+const int GregorianDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+
+// Farvardin .. Esfand. Esfand stands with 30 days; that it has 29 in a common
+// year follows from the length of the year, not from the table.
+//   HijriMonthDays: 31, 31, 31, 31, 31, 31, 30, 30, 30, 30, 30, 30
+// Months 1..6 fill days 1..186 of the year; months 7..12 start at day 187.
+constexpr int HijriFirstHalfDays = 6 * 31;
+
+// Leap positions of the 33-year cycle: 1, 5, 9, 13, 17, 22, 26, 30, as bits
+// of a mask wide enough for every position 0..32.
+constexpr unsigned long long HijriLeapMask = (1ull << 1) | (1ull << 5) | (1ull << 9) | (1ull << 13) |
+                                             (1ull << 17) | (1ull << 22) | (1ull << 26) | (1ull << 30);
+// The number of leap positions at or below k, for k = 0..32.
+const unsigned char HijriLeapsUpTo[33] = {0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4,
+                                          5, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7, 8, 8, 8};
 
 bool IsGregorianLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 }  // namespace
 
 int GregorianDayOfYear(int year, int month, int day) {
-  int dayOfYear = day;
-  for (int m = 1; m < month; ++m) {
-    dayOfYear += (m == 2 && IsGregorianLeapYear(year)) ? 29 : GregorianMonthDays[m - 1];
-  }
-  return dayOfYear;
+  return GregorianDaysBeforeMonth[month - 1] + day + (month > 2 && IsGregorianLeapYear(year) ? 1 : 0);
 }
 
 int GregorianToFixed(int year, int month, int day) {
@@ -28,19 +41,13 @@ int GregorianToFixed(int year, int month, int day) {
 
 bool IsHijriLeapYear(int year) {
   const int position = year % 33;
-  for (int leap : HijriLeapPositions) {
-    if (position == leap) return true;
-  }
-  return false;
+  return position >= 0 && ((HijriLeapMask >> position) & 1ull) != 0;
 }
 
 int HijriLeapYearsThrough(int n) {
-  int count = 8 * (n / 33);
+  // A negative n (before the epoch, outside the domain) must not index the table.
   const int rest = n % 33;
-  for (int leap : HijriLeapPositions) {
-    if (leap <= rest) ++count;
-  }
-  return count;
+  return 8 * (n / 33) + (rest > 0 ? HijriLeapsUpTo[rest] : 0);
 }
 
 SolarHijriDate FixedToSolarHijri(int dayNumber) {
@@ -59,13 +66,12 @@ SolarHijriDate FixedToSolarHijri(int dayNumber) {
     date.year = q + 1;
     dayOfYear = r;
   }
-  int month = 1;
-  while (dayOfYear > HijriMonthDays[month - 1]) {
-    dayOfYear -= HijriMonthDays[month - 1];
-    ++month;
-  }
-  date.month = month;
-  date.day = dayOfYear;
+  // Both halves computed, one chosen: a branch here would be a coin toss.
+  const int early = dayOfYear - 1;
+  const int late = dayOfYear - 1 - HijriFirstHalfDays;
+  const bool firstHalf = dayOfYear <= HijriFirstHalfDays;
+  date.month = firstHalf ? 1 + early / 31 : 7 + late / 30;
+  date.day = firstHalf ? 1 + early % 31 : 1 + late % 30;
   return date;
 }
 

@@ -19,8 +19,10 @@ constexpr int HijriEpochDay = 226894;
 // The double nearest to 12053 / 33: the mean year of the 33-year cycle.
 constexpr double HijriMeanYear = 365.24242424242425;
 
+// A valid proleptic Gregorian date (month 1..12), as the clock gives it.
 int GregorianDayOfYear(int year, int month, int day);
 int GregorianToFixed(int year, int month, int day);
+// The number of leap years among Solar Hijri years 1..n (n >= 0).
 int HijriLeapYearsThrough(int n);
 bool IsHijriLeapYear(int year);
 // Defined for the day numbers the clock can give (years 1601..30827).

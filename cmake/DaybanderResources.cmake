@@ -2,6 +2,8 @@
 # builds use: linked into the DLL as a COFF resource section, and embedded in
 # the native module as an ELF section ".rsrc" that winapi/ reads back.
 find_program(DAYBANDER_WINDRES NAMES i686-w64-mingw32-windres windres REQUIRED)
+# The IDL compiler that writes the type library (package mingw-w64-tools).
+find_program(DAYBANDER_WIDL NAMES i686-w64-mingw32-widl widl REQUIRED)
 
 # daybander_embed_res(<target> <res-file> <res-target>): make <target> an OBJECT
 # library whose one object carries <res-file> in the section ".rsrc".

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The test command: native build with AddressSanitizer and
+# UndefinedBehaviorSanitizer and all its tests, the Windows DLL cross-build and
+# its checks, and the bounded fuzz runs. Prints one closing line of totals.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/scripts/setup.sh" test || exit 1
+
+passed=0
+failed=0
+status=0
+record() {  # record <ctest log>
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local bad total
+  bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+step() { echo; echo "== $*"; }
+
+step "native build (ASan, UBSan)"
+native="$top/build/test"
+cmake -S "$top" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYBANDER_SANITIZE=ON >/dev/null &&
+  cmake --build "$native" -j2 || { echo "native build failed"; exit 1; }
+step "native tests"
+(cd "$native" && ctest -j2 --output-on-failure --timeout 600) 2>&1 | tee "$native/ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+record "$native/ctest.log"
+
+step "Windows DLL (i686-w64-mingw32)"
+win="$top/build/win"
+cmake -S "$top" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null &&
+  cmake --build "$win" -j2 || { echo "Windows build failed"; exit 1; }
+(cd "$win" && ctest --output-on-failure -V) 2>&1 | tee "$win/ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+record "$win/ctest.log"
+
+if [ -x "$top/scripts/fuzz.sh" ]; then
+  step "fuzzing (bounded)"
+  if bash "$top/scripts/fuzz.sh"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+fi
+
+echo
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
+exit $status

@@ -1,0 +1,6 @@
+// The classes this library serves.
+#include "module.h"
+
+ObjectMapEntry ObjectMap[] = {
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+};
