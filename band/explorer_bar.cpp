@@ -52,6 +52,24 @@ CExplorerBar::~CExplorerBar() {
   m_spWebBrowser.reset();
 }
 
+// ---- QueryInterface
+
+// IExplorerBar first: it is the object's identity. IOleWindow and
+// IDockingWindow are reachable only through IDeskBand, never by their ids.
+const InterfaceMapEntry* WINAPI CExplorerBar::GetInterfaceMap() {
+  static const InterfaceMapEntry entries[] = {
+      {&IID_IExplorerBar, OffsetOfBase<IExplorerBar, CExplorerBar>()},
+      {&IID_IObjectWithSite, OffsetOfBase<IObjectWithSite, CExplorerBar>()},
+      {&IID_IPersistStream, OffsetOfBase<IPersistStream, CExplorerBar>()},
+      {&IID_IPersist, OffsetOfBase<IPersistStream, CExplorerBar>()},
+      {&IID_IDeskBand, OffsetOfBase<IDeskBand, CExplorerBar>()},
+      {&IID_IInputObject, OffsetOfBase<IInputObject, CExplorerBar>()},
+      {&IID_IDispatch, OffsetOfBase<IExplorerBar, CExplorerBar>()},
+      {nullptr, 0},
+  };
+  return entries;
+}
+
 // ---- IObjectWithSite
 
 STDMETHODIMP CExplorerBar::SetSite(IUnknown* pUnkSite) {
