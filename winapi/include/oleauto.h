@@ -10,3 +10,9 @@ STDAPI_(UINT) SysStringLen(BSTR pbstr);
 
 STDAPI_(void) VariantInit(VARIANTARG* pvarg);
 STDAPI VariantClear(VARIANTARG* pvarg);
+
+// Text to an unsigned 32-bit number: decimal digits with an optional sign and
+// fraction (rounded half to even), blanks around them allowed.
+// DISP_E_TYPEMISMATCH for text that is not a number, DISP_E_OVERFLOW for a
+// number outside 0..4294967295. lcid and dwFlags are accepted and ignored.
+STDAPI VarUI4FromStr(OLECHAR* strIn, LCID lcid, ULONG dwFlags, ULONG* pulOut);

@@ -31,6 +31,9 @@ typedef enum WinapiObjectKind {
 EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind);
 // Called by each area of the layer as it creates (+1) and frees (-1) an object.
 EXTERN_C void WinapiCountObject(WinapiObjectKind kind, LONG delta);
+// How many objects of a kind were ever created (for WinapiTaskMemory: the
+// number of task-allocator allocations), for benchmarks that count them.
+EXTERN_C LONG WinapiCreatedCount(WinapiObjectKind kind);
 
 // Makes the next `count` critical-section initialisations fail as Windows
 // does when it has no memory for them.
@@ -39,3 +42,21 @@ EXTERN_C void WinapiFailNextCriticalSectionInits(int count);
 // Makes the next `count` task-allocator requests (CoTaskMemAlloc and growing
 // CoTaskMemRealloc) fail, as when memory runs out.
 EXTERN_C void WinapiFailNextTaskAllocations(int count);
+
+// ---------------------------------------------------------------------------
+// Registry. The registry lives in memory, one per process; WinapiKeys counts
+// the handles open on it (predefined roots are not counted).
+
+// Empties every root. Handles still open on keys below a root then fail with
+// ERROR_KEY_DELETED; closing them still succeeds.
+EXTERN_C void WinapiResetRegistry(void);
+
+// Makes the existing key root\path refuse writes (refuse TRUE) or accept them
+// again, as an access-control list that grants only reading would: opening it
+// with any write right (KEY_WRITE, KEY_SET_VALUE, KEY_CREATE_SUB_KEY, DELETE...)
+// fails with ERROR_ACCESS_DENIED while KEY_READ succeeds, and deleting it, its
+// values or creating a subkey under it is refused the same way. Handles opened
+// before keep the rights they were opened with. Returns ERROR_SUCCESS,
+// ERROR_FILE_NOT_FOUND for an absent key, ERROR_INVALID_HANDLE when root is not
+// a predefined key. WinapiResetRegistry clears the mark.
+EXTERN_C LONG WinapiSetKeyRefusesWrites(HKEY root, LPCSTR path, BOOL refuse);

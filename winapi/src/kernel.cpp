@@ -21,10 +21,17 @@
 // Live-object counts
 namespace {
 std::atomic<LONG> g_liveCounts[WinapiObjectKindCount];
+std::atomic<LONG> g_createdCounts[WinapiObjectKindCount];
 }
 
 EXTERN_C void WinapiCountObject(WinapiObjectKind kind, LONG delta) {
-  if (kind >= 0 && kind < WinapiObjectKindCount) g_liveCounts[kind] += delta;
+  if (kind < 0 || kind >= WinapiObjectKindCount) return;
+  g_liveCounts[kind] += delta;
+  if (delta > 0) g_createdCounts[kind] += delta;
+}
+
+EXTERN_C LONG WinapiCreatedCount(WinapiObjectKind kind) {
+  return (kind >= 0 && kind < WinapiObjectKindCount) ? g_createdCounts[kind].load() : 0;
 }
 
 EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind) {

@@ -72,3 +72,45 @@ STDAPI VariantClear(VARIANTARG* v) {
   v->vt = VT_EMPTY;
   return S_OK;
 }
+
+// ---------------------------------------------------------------------------
+// Numbers from text
+namespace {
+bool IsBlank(OLECHAR c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsDigit(OLECHAR c) { return c >= u'0' && c <= u'9'; }
+}  // namespace
+
+STDAPI VarUI4FromStr(OLECHAR* strIn, LCID, ULONG, ULONG* pulOut) {
+  if (!strIn || !pulOut) return E_INVALIDARG;
+  const OLECHAR* p = strIn;
+  while (IsBlank(*p)) ++p;
+  bool negative = false;
+  if (*p == u'+' || *p == u'-') negative = *p++ == u'-';
+  // Whole part, saturating above 32 bits so that long inputs cannot wrap.
+  unsigned long long whole = 0;
+  bool anyDigit = false;
+  for (; IsDigit(*p); ++p) {
+    anyDigit = true;
+    if (whole <= 0xFFFFFFFFull) whole = whole * 10 + static_cast<unsigned>(*p - u'0');
+  }
+  // Fraction: only its first digit and whether anything follows it matter.
+  int firstFraction = -1;
+  bool restNonZero = false;
+  if (*p == u'.') {
+    ++p;
+    for (; IsDigit(*p); ++p) {
+      anyDigit = true;
+      if (firstFraction < 0) {
+        firstFraction = *p - u'0';
+      } else if (*p != u'0') {
+        restNonZero = true;
+      }
+    }
+  }
+  while (IsBlank(*p)) ++p;
+  if (!anyDigit || *p != 0) return DISP_E_TYPEMISMATCH;
+  if (firstFraction > 5 || (firstFraction == 5 && (restNonZero || (whole & 1)))) ++whole;
+  if (whole > 0xFFFFFFFFull || (negative && whole != 0)) return DISP_E_OVERFLOW;
+  *pulOut = static_cast<ULONG>(whole);
+  return S_OK;
+}
