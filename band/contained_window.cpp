@@ -118,13 +118,19 @@ const Superclass* CWindowModule::RegisterLocked(LPCSTR baseName, WNDPROC startPr
       !CopyText(name, MaxClassName, sizeof(SuperclassPrefix) - 1, baseName)) {
     return nullptr;
   }
-  for (int i = 0; i < m_count; ++i) {
-    if (lstrcmpiA(m_classes[i].name, name) == 0) return &m_classes[i];
+  const HINSTANCE instance = GetModuleInstance();
+  WNDCLASSEXA existing = {};
+  existing.cbSize = sizeof(existing);
+  int slot = 0;
+  while (slot < m_count && lstrcmpiA(m_classes[slot].name, name) != 0) ++slot;
+  if (slot < m_count) {
+    // Found and reused, as long as the class is still there to be found.
+    if (GetClassInfoExA(instance, name, &existing)) return &m_classes[slot];
+  } else if (m_count == MaxSuperclasses) {
+    return nullptr;
   }
-  if (m_count == MaxSuperclasses) return nullptr;
 
   // A system class first, then one of the library's own.
-  const HINSTANCE instance = GetModuleInstance();
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof(wc);
   if (!GetClassInfoExA(nullptr, baseName, &wc)) {
@@ -132,23 +138,20 @@ const Superclass* CWindowModule::RegisterLocked(LPCSTR baseName, WNDPROC startPr
     wc.cbSize = sizeof(wc);
     if (!GetClassInfoExA(instance, baseName, &wc)) return nullptr;
   }
-  Superclass& added = m_classes[m_count];
-  CopyText(added.name, MaxClassName, 0, name);
-  added.baseProc = wc.lpfnWndProc;
-  added.registered = false;
-
-  WNDCLASSEXA existing = {};
-  existing.cbSize = sizeof(existing);
-  if (!GetClassInfoExA(instance, added.name, &existing)) {
+  Superclass& entry = m_classes[slot];
+  CopyText(entry.name, MaxClassName, 0, name);
+  entry.baseProc = wc.lpfnWndProc;
+  entry.registered = false;
+  if (!GetClassInfoExA(instance, entry.name, &existing)) {
     wc.hInstance = instance;
-    wc.lpszClassName = added.name;
+    wc.lpszClassName = entry.name;
     wc.lpfnWndProc = startProc;
     wc.style &= ~CS_GLOBALCLASS;
     if (!RegisterClassExA(&wc)) return nullptr;
-    added.registered = true;
+    entry.registered = true;
   }
-  ++m_count;
-  return &added;
+  if (slot == m_count) ++m_count;
+  return &entry;
 }
 
 CContainedWindow::CContainedWindow(LPCSTR lpszBaseClassName, CMessageMap* pObject, DWORD dwMsgMapID)
