@@ -26,6 +26,8 @@ typedef enum WinapiObjectKind {
   WinapiFonts,
   WinapiKeys,
   WinapiTimers,
+  WinapiStreams,
+  WinapiCriticalSections,
   WinapiObjectKindCount
 } WinapiObjectKind;
 EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind);

@@ -196,6 +196,7 @@ EXTERN_C BOOL WINAPI InitializeCriticalSectionEx(LPCRITICAL_SECTION cs, DWORD, D
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
+  WinapiCountObject(WinapiCriticalSections, 1);
   return TRUE;
 }
 
@@ -217,7 +218,8 @@ EXTERN_C void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs) {
 }
 
 EXTERN_C void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION cs) {
-  if (!cs) return;
+  if (!cs || !cs->LockImpl) return;
+  WinapiCountObject(WinapiCriticalSections, -1);
   delete static_cast<std::recursive_mutex*>(cs->LockImpl);
   cs->LockImpl = nullptr;
 }

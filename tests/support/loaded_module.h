@@ -1,0 +1,41 @@
+// daybander.so loaded the way a host loads it: LoadLibraryA of the built
+// module (env DAYBANDER_MODULE), its exports by GetProcAddress, FreeLibrary at
+// the end.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdlib>
+
+class LoadedModule {
+ public:
+  typedef HRESULT(STDAPICALLTYPE* ServerFunc)();
+
+  LoadedModule() {
+    const char* path = std::getenv("DAYBANDER_MODULE");
+    handle = path ? LoadLibraryA(path) : nullptr;
+    if (!handle) return;
+    getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(GetProcAddress(handle, "DllGetClassObject"));
+    canUnloadNow = reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(handle, "DllCanUnloadNow"));
+    registerServer = reinterpret_cast<ServerFunc>(GetProcAddress(handle, "DllRegisterServer"));
+    unregisterServer = reinterpret_cast<ServerFunc>(GetProcAddress(handle, "DllUnregisterServer"));
+  }
+  ~LoadedModule() { Free(); }
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+
+  // Unloads now (process detach, then static destruction); true on success.
+  bool Free() {
+    if (!handle) return false;
+    const BOOL freed = FreeLibrary(handle);
+    handle = nullptr;
+    return freed != FALSE;
+  }
+
+  HMODULE handle = nullptr;
+  LPFNGETCLASSOBJECT getClassObject = nullptr;
+  LPFNCANUNLOADNOW canUnloadNow = nullptr;
+  ServerFunc registerServer = nullptr;
+  ServerFunc unregisterServer = nullptr;
+};
