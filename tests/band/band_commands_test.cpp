@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "band_fixture.h"
+#include "module_instance.h"
 
 namespace bandtest {
 namespace {

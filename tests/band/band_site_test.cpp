@@ -114,7 +114,7 @@ TEST_F(BandTest, SitedBandShowsTheTextOfItsFormatInItsFont) {
   EXPECT_EQ(ClassName(toolbar), "Daybander:ToolbarWindow32");
   EXPECT_EQ(GetParent(toolbar), host);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(toolbar, GWL_STYLE)), 0x56008044u);
-  EXPECT_EQ(ClassName(Text()), "Static");
+  EXPECT_EQ(lstrcmpiA(ClassName(Text()).c_str(), "STATIC"), 0);
   EXPECT_EQ(GetParent(Text()), toolbar);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(Text(), GWL_STYLE)), 0x54000081u);
   EXPECT_EQ(WindowText(Text()), PersianText);

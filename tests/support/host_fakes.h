@@ -44,6 +44,9 @@ struct NavigateCall {
 
 class FakeBrowser : public IWebBrowser2, public Counted {
  public:
+  // VT_ERROR stands for a missing argument.
+  static VARTYPE TypeOf(const VARIANT* v) { return v ? v->vt : static_cast<VARTYPE>(VT_ERROR); }
+
   // Results for the next Navigate calls, in order; S_OK once they run out.
   std::deque<HRESULT> navigateResults;
   std::vector<NavigateCall> navigateCalls;
@@ -66,11 +69,11 @@ class FakeBrowser : public IWebBrowser2, public Counted {
                         VARIANT* Headers) override {
     NavigateCall call{};
     call.url = URL ? std::u16string(URL, SysStringLen(URL)) : std::u16string();
-    call.flagsType = Flags ? Flags->vt : VT_ERROR;
-    call.flags = Flags && Flags->vt == VT_I4 ? Flags->lVal : -1;
-    call.targetFrameType = TargetFrameName ? TargetFrameName->vt : VT_ERROR;
-    call.postDataType = PostData ? PostData->vt : VT_ERROR;
-    call.headersType = Headers ? Headers->vt : VT_ERROR;
+    call.flagsType = TypeOf(Flags);
+    call.flags = TypeOf(Flags) == VT_I4 ? Flags->lVal : -1;
+    call.targetFrameType = TypeOf(TargetFrameName);
+    call.postDataType = TypeOf(PostData);
+    call.headersType = TypeOf(Headers);
     if (Headers && Headers->vt == VT_BSTR && Headers->bstrVal) {
       call.headers.assign(Headers->bstrVal, SysStringLen(Headers->bstrVal));
     }
