@@ -1,0 +1,476 @@
+#!/usr/bin/env node
+// The full-calendar page in a real browser: headless Chromium, driven over the
+// DevTools protocol on a pipe (--remote-debugging-pipe: fd 3 in, fd 4 out,
+// messages ending in NUL), so the test needs nothing but Node and Chromium.
+//
+// For a set of dates the browser's clock is fixed and what the page shows is
+// compared with what `daybander --date D --format F` prints; the month buttons
+// walk a whole year forward and back; a screenshot is taken and checked.
+//
+//   node jcal_browser_test.js --page <jcal.html> --host <daybander>
+//        [--chromium /usr/bin/chromium] [--out <folder for the screenshot>]
+'use strict';
+
+const { spawn, execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { pathToFileURL } = require('url');
+
+const args = {};
+for (let i = 2; i + 1 < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+const pagePath = path.resolve(args.page || '');
+const hostPath = args.host;
+const chromiumPath = args.chromium || '/usr/bin/chromium';
+const outDir = path.resolve(args.out || '.');
+if (!args.page || !hostPath) {
+  console.error('usage: node jcal_browser_test.js --page <jcal.html> --host <daybander> [--chromium P] [--out D]');
+  process.exit(2);
+}
+
+const failures = [];
+let checks = 0;
+function check(ok, what) {
+  checks += 1;
+  if (!ok) {
+    failures.push(what);
+    console.log('FAIL: ' + what);
+  }
+}
+function checkEqual(actual, expected, what) {
+  check(actual === expected, `${what}: expected ${JSON.stringify(expected)}, page shows ${JSON.stringify(actual)}`);
+}
+
+// ---- the daybander command ---------------------------------------------------
+
+const hostCache = new Map();
+function host(date, format) {
+  const key = date + ' ' + format;
+  if (!hostCache.has(key)) {
+    const out = execFileSync(hostPath, ['--date', date, '--format', format], { encoding: 'utf8' });
+    hostCache.set(key, out.replace(/\n$/, ''));
+  }
+  return hostCache.get(key);
+}
+
+// The band writes the Persian text in one of two forms: with the Arabic locale,
+// day, month name, year in logical order (what a browser shows, as it shapes
+// text itself); without it, year, the name in presentation forms in visual
+// order, day. The page shows the first; the second is folded back into it.
+const persianDigits = '[\u06F0-\u06F9]+';
+function logicalPersian(text) {
+  const m = new RegExp(`^(${persianDigits})([^\u06F0-\u06F9]+)(${persianDigits})$`).exec(text);
+  if (!m) return text;
+  if (!/^[\uFE70-\uFEFF]+$/.test(m[2])) return text;
+  const name = Array.from(m[2]).reverse().join('').normalize('NFKC');
+  return m[3] + name + m[1];
+}
+function hostTexts(date) {
+  return {
+    persian: logicalPersian(host(date, 'persian')),
+    english: host(date, 'english'),
+    numeric: host(date, 'numeric'),
+  };
+}
+function toPersianDigits(n) {
+  return String(n).replace(/[0-9]/g, (d) => String.fromCharCode(0x06f0 + Number(d)));
+}
+// "23/1/1387" -> {day, month, year}
+function parseNumeric(text) {
+  const [day, month, year] = text.split('/').map(Number);
+  return { day, month, year };
+}
+
+// ---- Gregorian dates, independently of the page ------------------------------
+
+function isoOf(ms) {
+  const d = new Date(ms);
+  const y = d.getUTCFullYear();
+  return `${y < 1000 ? String(y).padStart(4, '0') : y}-${String(d.getUTCMonth() + 1).padStart(2, '0')}-${String(
+    d.getUTCDate()).padStart(2, '0')}`;
+}
+function msOf(iso) {
+  const [, y, m, d] = /^(\d+)-(\d\d)-(\d\d)$/.exec(iso);
+  const date = new Date(0);
+  date.setUTCFullYear(Number(y), Number(m) - 1, Number(d));
+  return date.getTime();
+}
+const DAY = 86400000;
+function nextIso(iso) { return isoOf(msOf(iso) + DAY); }
+// 0 = Saturday .. 6 = Friday
+function persianWeekColumn(iso) { return (new Date(msOf(iso)).getUTCDay() + 1) % 7; }
+
+// ---- Chromium over the DevTools pipe ------------------------------------------
+
+class Browser {
+  constructor() {
+    this.profile = fs.mkdtempSync(path.join(os.tmpdir(), 'jcal-chromium-'));
+    this.proc = spawn(chromiumPath, [
+      '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--disable-extensions', '--mute-audio',
+      '--remote-debugging-pipe', `--user-data-dir=${this.profile}`, 'about:blank',
+    ], { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
+    this.stderr = '';
+    this.proc.stderr.on('data', (chunk) => { this.stderr = (this.stderr + chunk).slice(-20000); });
+    this.nextId = 1;
+    this.pending = new Map();
+    this.waiters = [];
+    this.buffer = '';
+    this.proc.stdio[4].on('data', (chunk) => this.receive(chunk));
+    this.exited = new Promise((resolve) => {
+      this.proc.on('exit', resolve);
+      this.proc.on('error', (error) => {
+        console.log(`FAIL: cannot start ${chromiumPath}: ${error.message}`);
+        process.exit(1);
+      });
+    });
+    this.proc.on('exit', (code, signal) => {
+      for (const { reject } of this.pending.values()) reject(new Error(`chromium exited (${code ?? signal})`));
+      this.pending.clear();
+    });
+  }
+
+  receive(chunk) {
+    this.buffer += chunk.toString('utf8');
+    let end;
+    while ((end = this.buffer.indexOf('\0')) >= 0) {
+      const message = JSON.parse(this.buffer.slice(0, end));
+      this.buffer = this.buffer.slice(end + 1);
+      if (message.id !== undefined) {
+        const call = this.pending.get(message.id);
+        this.pending.delete(message.id);
+        if (!call) continue;
+        if (message.error) call.reject(new Error(`${call.method}: ${message.error.message}`));
+        else call.resolve(message.result);
+      } else {
+        this.waiters = this.waiters.filter((w) => !(w.method === message.method && w.sessionId === message.sessionId &&
+                                                     (w.resolve(message.params), true)));
+      }
+    }
+  }
+
+  send(method, params = {}, sessionId = undefined) {
+    const id = this.nextId++;
+    const message = { id, method, params };
+    if (sessionId) message.sessionId = sessionId;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, method });
+      this.proc.stdio[3].write(JSON.stringify(message) + '\0');
+    });
+  }
+
+  waitFor(method, sessionId) {
+    return new Promise((resolve) => this.waiters.push({ method, sessionId, resolve }));
+  }
+
+  async close() {
+    try {
+      await Promise.race([this.send('Browser.close'), new Promise((r) => setTimeout(r, 3000))]);
+    } catch (e) { /* already gone */ }
+    const timer = setTimeout(() => this.proc.kill('SIGKILL'), 5000);
+    await this.exited;
+    clearTimeout(timer);
+    fs.rmSync(this.profile, { recursive: true, force: true });
+  }
+}
+
+class Page {
+  constructor(browser, sessionId) {
+    this.browser = browser;
+    this.sessionId = sessionId;
+    this.clockScript = null;
+  }
+
+  send(method, params) { return this.browser.send(method, params, this.sessionId); }
+
+  // A browser clock that stands still at `instant` (ms since 1970, UTC):
+  // `new Date()` and `Date.now()` give it, every other use of Date is as usual.
+  async setClock(instant) {
+    if (this.clockScript) await this.send('Page.removeScriptToEvaluateOnNewDocument', { identifier: this.clockScript });
+    const source = `(function () {
+      var Real = Date, fixed = ${instant};
+      function FixedDate(a, b, c, d, e, f, g) {
+        if (!(this instanceof FixedDate)) return new Real(fixed).toString();
+        switch (arguments.length) {
+          case 0: return new Real(fixed);
+          case 1: return new Real(a);
+          default: return new Real(a, b, arguments.length > 2 ? c : 1, d || 0, e || 0, f || 0, g || 0);
+        }
+      }
+      FixedDate.prototype = Real.prototype;
+      FixedDate.now = function () { return fixed; };
+      FixedDate.UTC = Real.UTC;
+      FixedDate.parse = Real.parse;
+      Date = FixedDate;
+    })();`;
+    this.clockScript = (await this.send('Page.addScriptToEvaluateOnNewDocument', { source })).identifier;
+  }
+
+  async load(url) {
+    const loaded = this.browser.waitFor('Page.loadEventFired', this.sessionId);
+    const result = await this.send('Page.navigate', { url });
+    if (result.errorText) throw new Error(`cannot load ${url}: ${result.errorText}`);
+    await loaded;
+  }
+
+  async evaluate(expression) {
+    const result = await this.send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
+    if (result.exceptionDetails) {
+      throw new Error(`page script failed: ${result.exceptionDetails.exception?.description || result.exceptionDetails.text}`);
+    }
+    return result.result.value;
+  }
+
+  // What the page shows, as data.
+  snapshot() {
+    return this.evaluate(`(function () {
+      function text(id) { return document.getElementById(id).textContent; }
+      var cells = [], rows = document.getElementById('days').rows;
+      for (var r = 0; r < rows.length; r++) {
+        for (var c = 0; c < rows[r].cells.length; c++) {
+          var td = rows[r].cells[c];
+          if (!td.getAttribute('data-g')) { cells.push(null); continue; }
+          cells.push({ g: td.getAttribute('data-g'), h: td.getAttribute('data-h'), fixed: +td.getAttribute('data-fixed'),
+                       classes: td.className, day: td.querySelector('.h').textContent,
+                       small: td.querySelector('.g').textContent, row: r, column: c });
+        }
+      }
+      var grid = document.getElementById('grid').getBoundingClientRect();
+      return { title: text('title'), span: text('span'), persian: text('fmt-persian'), english: text('fmt-english'),
+               numeric: text('fmt-numeric'), when: text('when'),
+               prevDisabled: document.getElementById('prev').disabled,
+               nextDisabled: document.getElementById('next').disabled,
+               weekdays: document.getElementById('weekdays').cells.length,
+               rows: rows.length, gridWidth: grid.width, gridHeight: grid.height,
+               cells: cells.filter(function (x) { return x; }), blanks: cells.filter(function (x) { return !x; }).length };
+    })()`);
+  }
+
+  click(selector) {
+    return this.evaluate(`(function () { var e = document.querySelector(${JSON.stringify(selector)});
+      if (!e) return false; e.click(); return true; })()`);
+  }
+}
+
+// ---- the checks ----------------------------------------------------------------
+
+// The month on view is well formed: every day once, in order, each under its
+// weekday, Gregorian dates consecutive, and its first and last day as the
+// daybander command converts them.
+// `byHost`: 'ends' (first and last day), 'last' or 'none'.
+function checkMonth(view, what, byHost = 'ends') {
+  const cells = view.cells;
+  check(cells.length >= 29 && cells.length <= 31, `${what}: ${cells.length} days in the month`);
+  if (cells.length === 0) return;
+  const [year, month] = cells[0].h.split('-').map(Number);
+  const expectedLength = month <= 6 ? 31 : month <= 11 ? 30 : null;
+  if (expectedLength) checkEqual(cells.length, expectedLength, `${what}: length of month ${month}`);
+  check(view.weekdays === 7, `${what}: seven weekday headings`);
+  cells.forEach((cell, i) => {
+    checkEqual(cell.h, `${year}-${month}-${i + 1}`, `${what}: cell ${i + 1}`);
+    checkEqual(cell.day, toPersianDigits(i + 1), `${what}: Persian digits of day ${i + 1}`);
+    checkEqual(cell.column, persianWeekColumn(cell.g), `${what}: weekday column of ${cell.g}`);
+    const gDay = String(Number(cell.g.slice(-2)));
+    check(cell.small === gDay || cell.small.startsWith(gDay + ' '), `${what}: small type "${cell.small}" for ${cell.g}`);
+    if (i > 0) checkEqual(cell.g, nextIso(cells[i - 1].g), `${what}: Gregorian date after ${cells[i - 1].g}`);
+    if (i > 0) checkEqual(cell.fixed, cells[i - 1].fixed + 1, `${what}: day number after ${cells[i - 1].g}`);
+  });
+  checkEqual(view.title.split(' ').pop(), toPersianDigits(year), `${what}: year in the title`);
+  const confirm = byHost === 'ends' ? [cells[0], cells[cells.length - 1]] : byHost === 'last' ? [cells[cells.length - 1]] : [];
+  for (const cell of confirm) {
+    if (cell.classes.includes('out')) continue;
+    const hijri = parseNumeric(host(cell.g, 'numeric'));
+    checkEqual(cell.h, `${hijri.year}-${hijri.month}-${hijri.day}`, `${what}: ${cell.g} by the daybander command`);
+  }
+}
+
+function checkFormats(view, iso, what) {
+  const expected = hostTexts(iso);
+  checkEqual(view.persian, expected.persian, `${what}: Persian text of ${iso}`);
+  checkEqual(view.english, expected.english, `${what}: English text of ${iso}`);
+  checkEqual(view.numeric, expected.numeric, `${what}: Numeric text of ${iso}`);
+  return expected;
+}
+
+// Today, as the page shows it when the clock stands at `instant` and the zone
+// is `zone`: the month of `iso`, today marked and selected, its three texts.
+async function checkToday(page, iso, instant, zone, what) {
+  await page.send('Emulation.setTimezoneOverride', { timezoneId: zone });
+  await page.setClock(instant);
+  await page.load(pageUrl);
+  const view = await page.snapshot();
+  const today = view.cells.filter((c) => c.classes.split(' ').includes('today'));
+  checkEqual(today.length, 1, `${what}: cells marked today`);
+  if (today.length !== 1) return view;
+  checkEqual(today[0].g, iso, `${what}: today's Gregorian date`);
+  check(today[0].classes.split(' ').includes('selected'), `${what}: today is selected`);
+  const expected = checkFormats(view, iso, what);
+  const hijri = parseNumeric(expected.numeric);
+  checkEqual(today[0].h, `${hijri.year}-${hijri.month}-${hijri.day}`, `${what}: today's Solar Hijri date`);
+  // The month name as the band writes it, between the day and the year.
+  const name = expected.persian.replace(/^[\u06F0-\u06F9]+|[\u06F0-\u06F9]+$/g, '');
+  checkEqual(view.title, `${name} ${toPersianDigits(hijri.year)}`, `${what}: title`);
+  checkMonth(view, what);
+  return view;
+}
+
+function localNoon(iso) { return msOf(iso) + 12 * 3600 * 1000; }
+
+const pageUrl = pathToFileURL(pagePath).href;
+
+const started = Date.now();
+function progress(what) { console.log(`${((Date.now() - started) / 1000).toFixed(1)} s: ${what}`); }
+
+async function main() {
+  const browser = new Browser();
+  const deadline = setTimeout(() => {
+    console.log('FAIL: the browser test ran out of time\n' + browser.stderr);
+    browser.proc.kill('SIGKILL');
+    process.exit(1);
+  }, 180000);
+  try {
+    const { targetId } = await browser.send('Target.createTarget', { url: 'about:blank' });
+    const { sessionId } = await browser.send('Target.attachToTarget', { targetId, flatten: true });
+    const page = new Page(browser, sessionId);
+    await page.send('Page.enable');
+    await page.send('Runtime.enable');
+    await page.send('Emulation.setDeviceMetricsOverride', { width: 540, height: 760, deviceScaleFactor: 1, mobile: false });
+
+    progress('Chromium started');
+    // Dates with the clock at local noon (UTC, so the instant is the date).
+    const dates = [
+      ['2008-04-11', 'the band\'s worked example'],
+      ['2008-03-19', 'last day of 1386, a common year'],
+      ['2008-03-20', 'first day of 1387'],
+      ['2009-03-20', 'Esfand 30 of leap year 1387'],
+      ['2009-03-21', 'the day after Esfand 30'],
+      ['2013-03-20', 'Esfand 30 of leap year 1391'],
+      ['2030-03-20', 'Esfand 30 of leap year 1408 (22nd of its cycle)'],
+      ['2029-03-20', 'the day after Esfand 29 of common year 1407'],
+      ['2000-02-29', 'a Gregorian 29 February'],
+      ['2024-12-31', 'last day of a Gregorian year'],
+      ['1601-01-01', 'first day of the supported range'],
+      ['30827-12-31', 'last day of the supported range'],
+    ];
+    for (const [iso, what] of dates) {
+      const view = await checkToday(page, iso, msOf(iso) + 12 * 3600 * 1000, 'UTC', `${what} (${iso})`);
+      if (iso === '1601-01-01') {
+        check(view.prevDisabled, `${iso}: no month before the first supported one`);
+        check(view.cells.filter((c) => c.classes.includes('out')).every((c) => c.g < iso),
+              `${iso}: only days before the range are out of it`);
+        check(view.cells.some((c) => c.classes.includes('out')), `${iso}: days before the range are marked out`);
+        await page.click('#prev');
+        checkEqual((await page.snapshot()).title, view.title, `${iso}: the previous-month button does nothing`);
+      } else if (iso === '30827-12-31') {
+        check(view.nextDisabled, `${iso}: no month after the last supported one`);
+        check(view.cells.some((c) => c.classes.includes('out')), `${iso}: days after the range are marked out`);
+        await page.click('#next');
+        checkEqual((await page.snapshot()).title, view.title, `${iso}: the next-month button does nothing`);
+      } else {
+        check(!view.prevDisabled && !view.nextDisabled, `${iso}: both month buttons enabled`);
+      }
+    }
+
+    progress(`${dates.length} dates checked`);
+    // The local date decides, not UTC: 21:00 UTC on 10 April 2008 is already
+    // 11 April in Tehran.
+    await checkToday(page, '2008-04-11', Date.UTC(2008, 3, 10, 21, 0, 0), 'Asia/Tehran', 'local date in Tehran');
+    await checkToday(page, '2008-04-10', Date.UTC(2008, 3, 10, 21, 0, 0), 'America/New_York', 'local date in New York');
+
+    // Selecting another day shows its three texts.
+    await checkToday(page, '2009-03-05', localNoon('2009-03-05'), 'UTC', 'selection');
+    for (const day of [1, 17, 30]) {
+      check(await page.click(`#days td[data-h="1387-12-${day}"]`), `selection: Esfand ${day} 1387 is on the page`);
+      const view = await page.snapshot();
+      const chosen = view.cells.filter((c) => c.classes.split(' ').includes('selected'));
+      checkEqual(chosen.length, 1, `selection of Esfand ${day}: cells selected`);
+      if (chosen.length === 1) {
+        checkEqual(chosen[0].h, `1387-12-${day}`, `selection of Esfand ${day}`);
+        checkFormats(view, chosen[0].g, `selection of Esfand ${day}`);
+      }
+      check(view.cells.some((c) => c.classes.split(' ').includes('today') && c.g === '2009-03-05'),
+            `selection of Esfand ${day}: today stays marked`);
+    }
+
+    progress('time zones and selection checked');
+    // A whole leap cycle of 33 years forward with the next-month button, and
+    // the last year back with the previous one. The months must join without
+    // a gap; the command confirms where each year ends.
+    await checkToday(page, '2008-04-11', localNoon('2008-04-11'), 'UTC', 'year walk');
+    const forward = [await page.snapshot()];
+    for (let i = 1; i <= 33 * 12; i++) {
+      await page.click('#next');
+      const view = await page.snapshot();
+      forward.push(view);
+      const before = forward[i - 1].cells, after = view.cells;
+      const [y0, m0] = before[0].h.split('-').map(Number);
+      const what = `next month ${i} (after ${y0}-${m0})`;
+      // Where each year ends, by the command: the last day of every Esfand.
+      checkMonth(view, what, m0 === 11 ? 'last' : 'none');
+      if (after.length === 0) break;
+      const [y1, m1] = after[0].h.split('-').map(Number);
+      checkEqual(`${y1}-${m1}`, m0 === 12 ? `${y0 + 1}-1` : `${y0}-${m0 + 1}`, `${what}: the month after ${y0}-${m0}`);
+      checkEqual(after[0].g, nextIso(before[before.length - 1].g), `${what}: first day follows the last of ${y0}-${m0}`);
+    }
+    checkEqual(forward[12].cells[0].h, '1388-1-1', 'next month 12: a year on');
+    checkEqual(forward[33 * 12].cells[0].h, '1420-1-1', 'next month 396: a cycle on');
+    for (let i = 33 * 12 - 1; i >= 33 * 12 - 12; i--) {
+      await page.click('#prev');
+      const view = await page.snapshot();
+      checkEqual(JSON.stringify(view.cells.map((c) => [c.g, c.h])), JSON.stringify(forward[i].cells.map((c) => [c.g, c.h])),
+                 `previous month back to step ${i}`);
+    }
+    await page.click('#next');
+    await page.click('#today');
+    const back = await page.snapshot();
+    checkEqual(back.title, forward[0].title, 'the today button comes back to the month of today');
+    check(back.cells.some((c) => c.classes.split(' ').includes('today') && c.classes.split(' ').includes('selected')),
+          'the today button selects today');
+
+    progress('33 years walked');
+    // A screenshot of a full month, checked for size and ink.
+    await checkToday(page, '2009-03-20', localNoon('2009-03-20'), 'UTC', 'screenshot');
+    const shot = await page.send('Page.captureScreenshot', { format: 'png' });
+    const png = Buffer.from(shot.data, 'base64');
+    fs.mkdirSync(outDir, { recursive: true });
+    const shotPath = path.join(outDir, 'jcal.png');
+    fs.writeFileSync(shotPath, png);
+    check(png.slice(1, 4).toString() === 'PNG', 'screenshot is a PNG');
+    const width = png.readUInt32BE(16), height = png.readUInt32BE(20);
+    check(width === 540 && height === 760, `screenshot is 540x760, got ${width}x${height}`);
+    check(png.length > 15000, `screenshot has content (${png.length} bytes)`);
+    const ink = await page.evaluate(`new Promise(function (resolve) {
+      var img = new Image();
+      img.onload = function () {
+        var canvas = document.createElement('canvas');
+        canvas.width = img.width; canvas.height = img.height;
+        var g = canvas.getContext('2d');
+        g.drawImage(img, 0, 0);
+        var data = g.getImageData(0, 0, img.width, img.height).data, dark = 0, accent = 0, colours = {};
+        for (var i = 0; i < data.length; i += 4) {
+          var r = data[i], gr = data[i + 1], b = data[i + 2];
+          if (r + gr + b < 250) dark++;
+          if (Math.abs(r - 0x12) < 8 && Math.abs(gr - 0x61) < 8 && Math.abs(b - 0x6b) < 8) accent++;
+          colours[(r >> 4) + ',' + (gr >> 4) + ',' + (b >> 4)] = 1;
+        }
+        resolve({ dark: dark, accent: accent, colours: Object.keys(colours).length, pixels: data.length / 4 });
+      };
+      img.src = 'data:image/png;base64,${shot.data}';
+    })`);
+    check(ink.dark > 2000, `screenshot has text: ${ink.dark} dark pixels`);
+    check(ink.accent > 10000, `screenshot has the header and today's mark: ${ink.accent} accent pixels`);
+    check(ink.colours > 20, `screenshot is more than a few flat colours: ${ink.colours}`);
+    console.log(`screenshot: ${shotPath} (${width}x${height}, ${png.length} bytes, ${ink.dark} dark pixels)`);
+  } catch (error) {
+    failures.push(String(error && error.stack || error));
+    console.log('FAIL: ' + (error && error.stack || error));
+    console.log(browser.stderr.slice(-4000));
+  } finally {
+    clearTimeout(deadline);
+    await browser.close();
+  }
+  console.log(`${checks} checks, ${failures.length} failed`);
+  process.exit(failures.length ? 1 : 0);
+}
+
+main();
