@@ -197,6 +197,28 @@ TEST_F(BandTest, NewSiteAfterCloseMakesNewWindows) {
   EXPECT_EQ(WinapiLiveCount(WinapiFonts), 1);
 }
 
+// The superclass is registered once and found again by every later band.
+TEST_F(BandTest, BandsShareOneToolbarClass) {
+  ASSERT_EQ(Attach(), S_OK);
+  fakes::FakeSite otherSite;
+  otherSite.window = host;
+  auto* other = new CComObject<CExplorerBar>();
+  other->AddRef();
+  EXPECT_EQ(other->SetSite(static_cast<IOleWindow*>(&otherSite)), S_OK);
+  ASSERT_NE(other->m_wndToolbar.m_hWnd, nullptr);
+  EXPECT_NE(other->m_wndToolbar.m_hWnd, Toolbar());
+  EXPECT_EQ(ClassName(other->m_wndToolbar.m_hWnd), ClassName(Toolbar()));
+
+  // Each window reaches its own band.
+  ChooseFromMenu(32771);
+  EXPECT_EQ(WindowText(Text()), u"23 Farvardin 1387");
+  EXPECT_EQ(WindowText(other->m_wndStatic), PersianText);
+  other->CloseDW(0);
+  other->SetSite(nullptr);
+  EXPECT_EQ(other->Release(), 0u);
+  EXPECT_EQ(otherSite.refs(), 1u);
+}
+
 // A band let go without CloseDW leaves its window behind; the window must not
 // reach the dead object any more.
 TEST_F(BandTest, WindowThatOutlivesItsBandNoLongerReachesIt) {
