@@ -62,3 +62,49 @@ EXTERN_C void WinapiResetRegistry(void);
 // ERROR_FILE_NOT_FOUND for an absent key, ERROR_INVALID_HANDLE when root is not
 // a predefined key. WinapiResetRegistry clears the mark.
 EXTERN_C LONG WinapiSetKeyRefusesWrites(HKEY root, LPCSTR path, BOOL refuse);
+
+// ---------------------------------------------------------------------------
+// Windows, classes and timers.
+
+// Forgets every window, window class registered by a program or library,
+// timer, posted message and the focus, without sending a message to anyone
+// (their procedures may be gone already); the system classes stay. Live counts
+// of windows and timers drop accordingly. Menus and fonts are objects of their
+// owners and stay.
+EXTERN_C void WinapiResetUser(void);
+
+// Delivers WM_TIMER (or calls the timer procedure) once for every timer whose
+// time has come by GetTickCount, which WinapiAdvanceClock moves on; each
+// delivered timer is due again its interval later. Returns how many it sent.
+EXTERN_C UINT WinapiDeliverDueTimers(void);
+
+// The milliseconds until the timer `id` of `hwnd` falls due (0 or less when it
+// is due now), through `milliseconds`; FALSE when there is no such timer.
+EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
+
+// Dispatches the posted messages waiting in the queue (as a message loop of
+// the host would), WM_QUIT excepted; returns how many it dispatched.
+EXTERN_C UINT WinapiDispatchPostedMessages(void);
+
+// ---------------------------------------------------------------------------
+// Popup menus: what the user picks, and what was shown.
+
+// Queues the user's answer to the next TrackPopupMenu(Ex): a command id to
+// choose, or 0 to dismiss the menu (Escape). A command that is not an enabled
+// item of the menu shown dismisses it too. With nothing queued, a popup is
+// dismissed.
+EXTERN_C void WinapiScriptMenuChoice(UINT command);
+
+typedef struct WinapiPopupMenuRecord {
+  HMENU menu;      // the menu shown
+  UINT flags;      // TPM_* flags as given
+  int x;           // screen position as given
+  int y;
+  HWND owner;      // the owner window
+  UINT command;    // the command chosen, 0 when dismissed
+  UINT shown;      // popups shown since the last WinapiResetUser
+} WinapiPopupMenuRecord;
+
+// The last popup menu shown; FALSE (and `record` untouched) when none was
+// shown since the last WinapiResetUser.
+EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);

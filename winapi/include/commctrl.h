@@ -1,0 +1,32 @@
+// Common controls: the toolbar class and its styles.
+#pragma once
+
+#include <windef.h>
+
+#define TOOLBARCLASSNAMEA "ToolbarWindow32"
+#define TOOLBARCLASSNAMEW u"ToolbarWindow32"
+#ifdef UNICODE
+#define TOOLBARCLASSNAME TOOLBARCLASSNAMEW
+#else
+#define TOOLBARCLASSNAME TOOLBARCLASSNAMEA
+#endif
+
+// Styles shared by the common controls.
+#define CCS_TOP 0x00000001L
+#define CCS_NOMOVEY 0x00000002L
+#define CCS_BOTTOM 0x00000003L
+#define CCS_NORESIZE 0x00000004L
+#define CCS_NOPARENTALIGN 0x00000008L
+#define CCS_ADJUSTABLE 0x00000020L
+#define CCS_NODIVIDER 0x00000040L
+#define CCS_VERT 0x00000080L
+
+// Toolbar styles.
+#define TBSTYLE_TOOLTIPS 0x0100
+#define TBSTYLE_WRAPABLE 0x0200
+#define TBSTYLE_ALTDRAG 0x0400
+#define TBSTYLE_FLAT 0x0800
+#define TBSTYLE_LIST 0x1000
+#define TBSTYLE_CUSTOMERASE 0x2000
+#define TBSTYLE_REGISTERDROP 0x4000
+#define TBSTYLE_TRANSPARENT 0x8000
