@@ -53,3 +53,7 @@ inline std::set<std::string> DumpRegistry(HKEY root, const std::string& rootName
   DumpKey(root, rootName, &lines);
   return lines;
 }
+
+// The same registry as one text in tree order, with typed values
+// (testing_support::DumpRegistry).
+#include "registry_text.h"
