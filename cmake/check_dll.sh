@@ -95,7 +95,21 @@ if [ -n "$tlb" ]; then
   rm -f "$embedded"
 fi
 
-# 6. Size.
+# 6. The registry script: REGISTRY 101 is daybander.rgs (beside the .def) byte
+#    for byte, CR LF line ends and all, with no NUL added.
+rgs=$(dirname "$def")/daybander.rgs
+if [ -f "$rgs" ]; then
+  script=$(mktemp --suffix=.rgs)
+  wrestool -x --raw --type=REGISTRY --name=101 "$dll" >"$script" 2>/dev/null
+  if [ -s "$script" ] && cmp -s "$script" "$rgs"; then
+    pass "REGISTRY 101 is $(basename "$rgs") byte for byte"
+  else
+    fail "REGISTRY 101 differs from $(basename "$rgs")"
+  fi
+  rm -f "$script"
+fi
+
+# 7. Size.
 stripped=$(mktemp --suffix=.dll)
 "$strip" -o "$stripped" "$dll"
 echo "size: $(stat -c %s "$dll") bytes, stripped $(stat -c %s "$stripped") bytes"
