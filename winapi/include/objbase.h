@@ -23,6 +23,14 @@ STDAPI_(int) StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 STDAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
 
+// In-process servers, found as COM finds them: the class's InprocServer32
+// path under HKEY_CLASSES_ROOT\CLSID, loaded once and kept until
+// CoFreeUnusedLibraries finds that DllCanUnloadNow answers S_OK.
+STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
+STDAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
+STDAPI_(void) CoFreeUnusedLibraries(void);
+STDAPI_(void) CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD dwReserved);
+
 STDAPI CoInitialize(LPVOID pvReserved);
 STDAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 STDAPI_(void) CoUninitialize(void);

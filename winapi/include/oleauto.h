@@ -16,3 +16,14 @@ STDAPI VariantClear(VARIANTARG* pvarg);
 // DISP_E_TYPEMISMATCH for text that is not a number, DISP_E_OVERFLOW for a
 // number outside 0..4294967295. lcid and dwFlags are accepted and ignored.
 STDAPI VarUI4FromStr(OLECHAR* strIn, LCID lcid, ULONG dwFlags, ULONG* pulOut);
+
+// Type libraries: loading one from a .tlb file or from a module's TYPELIB
+// resource, and recording it under HKEY_CLASSES_ROOT\TypeLib.
+typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER = 1, REGKIND_NONE = 2 } REGKIND;
+
+STDAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+STDAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
+STDAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid, BSTR* lpbstrPathName);
+STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir);
+STDAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid, SYSKIND syskind);

@@ -28,6 +28,7 @@ typedef enum WinapiObjectKind {
   WinapiTimers,
   WinapiStreams,
   WinapiCriticalSections,
+  WinapiTypeObjects,  // ITypeLib/ITypeInfo objects and the descriptions they hand out
   WinapiObjectKindCount
 } WinapiObjectKind;
 EXTERN_C LONG WinapiLiveCount(WinapiObjectKind kind);

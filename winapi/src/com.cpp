@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "internal.h"
 #include "winapi_control.h"
 
 namespace {
@@ -129,6 +130,17 @@ STDAPI IIDFromString(LPCOLESTR text, LPIID iid) {
 
 STDAPI CLSIDFromString(LPCOLESTR text, LPCLSID clsid) { return IIDFromString(text, clsid); }
 
-STDAPI CoInitialize(LPVOID) { return S_OK; }
-STDAPI CoInitializeEx(LPVOID, DWORD) { return S_OK; }
-STDAPI_(void) CoUninitialize(void) {}
+// Initialisations are counted; the last CoUninitialize lets go of the
+// in-process servers that are no longer in use.
+namespace {
+std::atomic<LONG> g_initCount{0};
+}  // namespace
+
+STDAPI CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
+STDAPI CoInitializeEx(LPVOID, DWORD) { return ++g_initCount == 1 ? S_OK : S_FALSE; }
+STDAPI_(void) CoUninitialize(void) {
+  LONG count = g_initCount.load();
+  while (count > 0 && !g_initCount.compare_exchange_weak(count, count - 1)) {
+  }
+  if (count == 1) winapi::FreeUnusedInprocServers();
+}

@@ -11,6 +11,9 @@ namespace winapi {
 std::u16string Widen(const char* utf8);
 std::string Narrow(const char16_t* utf16);
 
+// Frees the in-process servers whose DllCanUnloadNow answers S_OK.
+void FreeUnusedInprocServers();
+
 // A new handle value for a window, menu or font: never 0, never used twice in
 // the life of the process, so a handle of a destroyed object stays invalid.
 uintptr_t NewObjectHandle();
