@@ -59,6 +59,7 @@ typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
 typedef ULONG_PTR SIZE_T;
+typedef LONG_PTR SHANDLE_PTR;
 typedef LONG_PTR SSIZE_T;
 
 typedef char16_t WCHAR;

@@ -1,0 +1,215 @@
+// The toolbar window's message map, the context menu and its commands, and the
+// change of date at midnight.
+#include <climits>
+
+#include "band_fixture.h"
+#include "module_instance.h"
+
+namespace bandtest {
+namespace {
+
+constexpr UINT FullCalendar = 65535;
+constexpr UINT Persian = 32776;
+constexpr UINT English = 32771;
+constexpr UINT Numeric = 32775;
+constexpr UINT Increase = 32777;
+constexpr UINT Decrease = 32778;
+
+std::u16string ModulePath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(GetModuleInstance(), path, MAX_PATH);
+  std::u16string wide;
+  for (const char* c = path; *c; ++c) wide += static_cast<char16_t>(static_cast<unsigned char>(*c));
+  return wide;
+}
+
+TEST_F(BandTest, FormatCommandsSwitchTheShownText) {
+  ASSERT_EQ(Attach(), S_OK);
+  const std::u16string persian = WindowText(Text());
+  ChooseFromMenu(English);
+  EXPECT_EQ(WindowText(Text()), u"23 Farvardin 1387");
+  ChooseFromMenu(Numeric);
+  EXPECT_EQ(WindowText(Text()), u"23/1/1387");
+  ChooseFromMenu(Persian);
+  EXPECT_EQ(WindowText(Text()), persian);
+  EXPECT_EQ(band->m_formatId, Persian);
+  EXPECT_EQ(band->m_fontHeight, 15);
+}
+
+TEST_F(BandTest, ContextMenuIsThePopupAtTheClickOwnedByTheToolbar) {
+  ASSERT_EQ(Attach(), S_OK);
+  ChooseFromMenu(English, MAKELPARAM(-20, 700));
+  WinapiPopupMenuRecord shown = {};
+  ASSERT_TRUE(WinapiLastPopupMenu(&shown));
+  EXPECT_EQ(shown.menu, GetSubMenu(band->m_hMenu.get(), 0));
+  EXPECT_EQ(shown.flags, 0x0102u);
+  EXPECT_EQ(shown.x, -20);
+  EXPECT_EQ(shown.y, 700);
+  EXPECT_EQ(shown.owner, Toolbar());
+  EXPECT_EQ(shown.command, English);
+  // Opening the menu gave the band the focus first.
+  EXPECT_EQ(GetFocus(), Toolbar());
+  EXPECT_EQ(band->HasFocusIO(), S_OK);
+  ASSERT_FALSE(site.focusCalls.empty());
+  EXPECT_EQ(site.focusCalls.back().focus, TRUE);
+}
+
+TEST_F(BandTest, MenuKeyOpensThePopupAtMinusOne) {
+  ASSERT_EQ(Attach(), S_OK);
+  ChooseFromMenu(Numeric, static_cast<LPARAM>(static_cast<LONG>(0xFFFFFFFF)));
+  WinapiPopupMenuRecord shown = {};
+  ASSERT_TRUE(WinapiLastPopupMenu(&shown));
+  EXPECT_EQ(shown.x, -1);
+  EXPECT_EQ(shown.y, -1);
+  EXPECT_EQ(band->m_formatId, Numeric);
+}
+
+TEST_F(BandTest, DismissedMenuChangesNothing) {
+  ASSERT_EQ(Attach(), S_OK);
+  const std::u16string text = WindowText(Text());
+  const HFONT font = band->m_hFont.get();
+  ChooseFromMenu(0);
+  EXPECT_EQ(band->m_formatId, Persian);
+  EXPECT_EQ(band->m_fontHeight, 15);
+  EXPECT_EQ(WindowText(Text()), text);
+  EXPECT_EQ(band->m_hFont.get(), font);
+  EXPECT_TRUE(browser.navigateCalls.empty());
+}
+
+TEST_F(BandTest, SizeCommandsStepTheFontHeightByTwo) {
+  ASSERT_EQ(Attach(), S_OK);
+  for (int i = 0; i < 3; ++i) ChooseFromMenu(Increase);
+  EXPECT_EQ(band->m_fontHeight, 21);
+  for (int i = 0; i < 11; ++i) ChooseFromMenu(Decrease);
+  EXPECT_EQ(band->m_fontHeight, -1);
+  // One font alive, and it is the child's.
+  EXPECT_EQ(WinapiLiveCount(WinapiFonts), 1);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(Text(), WM_GETFONT, 0, 0)), band->m_hFont.get());
+  EXPECT_EQ(band->m_formatId, Persian);
+}
+
+// A height loaded from a stream can sit next to the limits of an int.
+TEST_F(BandTest, SizeCommandsStopAtTheLimitsOfAnInt) {
+  ASSERT_EQ(Attach(), S_OK);
+  struct Case {
+    int from;
+    UINT command;
+    int to;
+  } cases[] = {{INT_MAX - 1, Increase, INT_MAX}, {INT_MAX, Increase, INT_MAX}, {INT_MAX - 2, Increase, INT_MAX},
+               {INT_MIN + 1, Decrease, INT_MIN}, {INT_MIN, Decrease, INT_MIN}, {INT_MIN + 2, Decrease, INT_MIN},
+               {0, Decrease, -2},                {-1, Increase, 1}};
+  for (const Case& c : cases) {
+    band->m_fontHeight = c.from;
+    ChooseFromMenu(c.command);
+    EXPECT_EQ(band->m_fontHeight, c.to) << "from " << c.from;
+  }
+}
+
+TEST_F(BandTest, LeftClickOpensTheFullCalendarInANewTab) {
+  ASSERT_EQ(Attach(), S_OK);
+  const LONG bstrs = WinapiLiveCount(WinapiBstrs);
+  SendMessageA(Toolbar(), WM_LBUTTONUP, 0, MAKELPARAM(3, 4));
+  EXPECT_EQ(WinapiLiveCount(WinapiBstrs), bstrs);
+  ASSERT_EQ(browser.navigateCalls.size(), 1u);
+  const fakes::NavigateCall& call = browser.navigateCalls[0];
+  EXPECT_EQ(call.url, u"res://" + ModulePath() + u"/jcal");
+  EXPECT_EQ(call.flagsType, VT_I4);
+  EXPECT_EQ(call.flags, 0x800);
+  EXPECT_EQ(call.targetFrameType, VT_EMPTY);
+  EXPECT_EQ(call.postDataType, VT_EMPTY);
+  EXPECT_EQ(call.headersType, VT_BSTR);
+  EXPECT_EQ(call.headers, u"Referer: res://" + ModulePath() + u"/\r\n");
+}
+
+TEST_F(BandTest, FullCalendarCommandNavigatesAsTheClickDoes) {
+  ASSERT_EQ(Attach(), S_OK);
+  ChooseFromMenu(FullCalendar);
+  SendMessageA(Toolbar(), WM_LBUTTONUP, 0, 0);
+  ASSERT_EQ(browser.navigateCalls.size(), 2u);
+  EXPECT_EQ(browser.navigateCalls[0].url, browser.navigateCalls[1].url);
+  EXPECT_EQ(browser.navigateCalls[0].headers, browser.navigateCalls[1].headers);
+}
+
+TEST_F(BandTest, BrowserThatRefusesTabsGetsANewWindow) {
+  ASSERT_EQ(Attach(), S_OK);
+  browser.navigateResults = {E_INVALIDARG, E_FAIL};
+  SendMessageA(Toolbar(), WM_LBUTTONUP, 0, 0);
+  ASSERT_EQ(browser.navigateCalls.size(), 2u);
+  EXPECT_EQ(browser.navigateCalls[0].flags, 0x800);
+  EXPECT_EQ(browser.navigateCalls[1].flags, 1);
+  EXPECT_EQ(browser.navigateCalls[1].url, browser.navigateCalls[0].url);
+  EXPECT_EQ(browser.navigateCalls[1].headers, browser.navigateCalls[0].headers);
+
+  // S_FALSE is a success: no retry.
+  browser.navigateResults = {S_FALSE};
+  SendMessageA(Toolbar(), WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(browser.navigateCalls.size(), 3u);
+}
+
+TEST_F(BandTest, WithoutABrowserTheCalendarCommandDoesNothing) {
+  site.browser = nullptr;
+  ASSERT_EQ(Attach(), S_OK);
+  const LONG bstrs = WinapiLiveCount(WinapiBstrs);
+  SendMessageA(Toolbar(), WM_LBUTTONUP, 0, 0);
+  ChooseFromMenu(FullCalendar);
+  EXPECT_EQ(WinapiLiveCount(WinapiBstrs), bstrs);
+  EXPECT_TRUE(browser.navigateCalls.empty());
+}
+
+TEST_F(BandTest, OnlyMessageMapZeroHandlesMessages) {
+  ASSERT_EQ(Attach(), S_OK);
+  for (UINT message : {WM_LBUTTONUP, WM_CONTEXTMENU, WM_SETFOCUS, WM_KILLFOCUS, WM_SIZE, WM_TIMER}) {
+    LRESULT result = 12345;
+    EXPECT_FALSE(band->ProcessWindowMessage(Toolbar(), message, CExplorerBar::MidnightTimerId, 0, result, 1))
+        << "message " << message;
+    EXPECT_EQ(result, 12345);
+  }
+  EXPECT_TRUE(browser.navigateCalls.empty());
+  EXPECT_EQ(band->HasFocusIO(), S_FALSE);
+
+  LRESULT result = 12345;
+  EXPECT_TRUE(band->ProcessWindowMessage(Toolbar(), WM_SIZE, 0, 0, result, 0));
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(band->ProcessWindowMessage(Toolbar(), WM_PAINT, 0, 0, result, 0));
+  EXPECT_FALSE(band->ProcessWindowMessage(Toolbar(), WM_TIMER, CExplorerBar::MidnightTimerId + 1, 0, result, 0));
+}
+
+// A band open across midnight moves on to the new day: text, captions and the
+// next timer; the settings stay as they are.
+TEST_F(BandTest, MidnightBringsTheNewDate) {
+  ReleaseBand();
+  const SYSTEMTIME evening = LocalTime(2009, 3, 20, 23, 59, 0);  // 30 Esfand 1387
+  WinapiSetLocalTime(&evening);
+  CreateBand();
+  ASSERT_EQ(Attach(), S_OK);
+  ChooseFromMenu(English);
+  ChooseFromMenu(Increase);
+  EXPECT_EQ(WindowText(Text()), u"30 Esfand 1387");
+
+  LONG dueIn = 0;
+  ASSERT_TRUE(WinapiTimerDueIn(Toolbar(), CExplorerBar::MidnightTimerId, &dueIn));
+  EXPECT_EQ(dueIn, 60 * 1000);
+
+  WinapiAdvanceClock(59 * 1000);
+  WinapiDeliverDueTimers();
+  EXPECT_EQ(WindowText(Text()), u"30 Esfand 1387");
+
+  WinapiAdvanceClock(1000);
+  WinapiDeliverDueTimers();
+  EXPECT_EQ(band->m_hijriYear, 1388);
+  EXPECT_EQ(band->m_gregorianDay, 21);
+  EXPECT_EQ(WindowText(Text()), u"1 Farvardin 1388");
+  EXPECT_EQ(MenuText(FormatMenu(), English), u"1 Farvardin 1388");
+  EXPECT_EQ(MenuText(FormatMenu(), Numeric), u"1/1/1388");
+  EXPECT_EQ(MenuText(FormatMenu(), Persian),
+            u"\u06F1\u0641\u0631\u0648\u0631\u062F\u064A\u0646\u06F1\u06F3\u06F8\u06F8");
+  EXPECT_EQ(band->m_formatId, English);
+  EXPECT_EQ(band->m_fontHeight, 17);
+
+  ASSERT_TRUE(WinapiTimerDueIn(Toolbar(), CExplorerBar::MidnightTimerId, &dueIn));
+  EXPECT_EQ(dueIn, 24 * 60 * 60 * 1000);
+  EXPECT_EQ(WinapiLiveCount(WinapiTimers), 1);
+}
+
+}  // namespace
+}  // namespace bandtest
