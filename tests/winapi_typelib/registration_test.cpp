@@ -1,13 +1,10 @@
 // Registering type libraries: the entries written and removed, and
 // LoadRegTypeLib before and after, with the statuses Windows gives.
 #include "calc.h"
-#include "registry_dump.h"
 #include "typelib_fixture.h"
 
 namespace typelib_test {
 namespace {
-
-using testing_support::DumpRegistry;
 
 class Registration : public TypeLibTest {
  protected:
@@ -67,12 +64,12 @@ const char kExpectedEntries[] =
 
 TEST_F(Registration, WritesTheLibraryAndItsAutomationInterfaces) {
   ASSERT_EQ(Register(), S_OK);
-  EXPECT_EQ(DumpRegistry(HKEY_CLASSES_ROOT), kExpectedEntries);
+  EXPECT_EQ(DumpKeys(HKEY_CLASSES_ROOT), kExpectedEntries);
   ASSERT_EQ(Register(), S_OK) << "registering again rewrites the same entries";
-  EXPECT_EQ(DumpRegistry(HKEY_CLASSES_ROOT), kExpectedEntries);
+  EXPECT_EQ(DumpKeys(HKEY_CLASSES_ROOT), kExpectedEntries);
 
   ASSERT_EQ(Register("/opt/calc/help/"), S_OK);
-  EXPECT_NE(DumpRegistry(HKEY_CLASSES_ROOT).find("HELPDIR\n  @=S:/opt/calc/help/\n"), std::string::npos);
+  EXPECT_NE(DumpKeys(HKEY_CLASSES_ROOT).find("HELPDIR\n  @=S:/opt/calc/help/\n"), std::string::npos);
   EXPECT_EQ(RegisterTypeLib(nullptr, u"x", nullptr), E_INVALIDARG);
   EXPECT_EQ(RegisterTypeLib(m_lib.get(), nullptr, nullptr), E_INVALIDARG);
 }
@@ -110,7 +107,7 @@ TEST_F(Registration, ARegisteredPathThatIsGoneFailsToLoad) {
 TEST_F(Registration, UnregisterRemovesWhatRegisterWrote) {
   ASSERT_EQ(Register(), S_OK);
   ASSERT_EQ(UnRegisterTypeLib(kCalcLibId, 2, 3, 0, SYS_WIN32), S_OK);
-  EXPECT_EQ(DumpRegistry(HKEY_CLASSES_ROOT), "Interface\nTypeLib\n");
+  EXPECT_EQ(DumpKeys(HKEY_CLASSES_ROOT), "Interface\nTypeLib\n");
   EXPECT_EQ(LoadRegistered(2, 3), TYPE_E_LIBNOTREGISTERED);
   EXPECT_EQ(UnRegisterTypeLib(kCalcLibId, 2, 3, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS) << "nothing left to remove";
 }
@@ -132,7 +129,7 @@ TEST_F(Registration, UnregisterLeavesOtherVersionsAndInterfacesNowOwnedElsewhere
   RegCloseKey(key);
 
   ASSERT_EQ(UnRegisterTypeLib(kCalcLibId, 2, 3, 0, SYS_WIN32), S_OK);
-  const std::string left = DumpRegistry(HKEY_CLASSES_ROOT);
+  const std::string left = DumpKeys(HKEY_CLASSES_ROOT);
   EXPECT_NE(left.find("TypeLib\\{5C3A6E10-2B7D-4E21-9F40-6D1E0B7A1C01}\\1.0\\0\\win32\n"), std::string::npos);
   EXPECT_EQ(left.find("\\2.3"), std::string::npos);
   EXPECT_NE(left.find("Interface\\{5C3A6E10-2B7D-4E21-9F40-6D1E0B7A1C02}\n"), std::string::npos);
@@ -144,7 +141,7 @@ TEST_F(Registration, DaybanderLibraryFromItsModule) {
   com_ptr<ITypeLib> lib;
   ASSERT_EQ(Load(ModulePath(), &lib), S_OK);
   ASSERT_EQ(RegisterTypeLib(lib.get(), Wide(ModulePath()).c_str(), nullptr), S_OK);
-  const std::string entries = DumpRegistry(HKEY_CLASSES_ROOT);
+  const std::string entries = DumpKeys(HKEY_CLASSES_ROOT);
   EXPECT_NE(entries.find("TypeLib\\{8200D3A3-81E7-4A2A-A0B2-17E272B1A45C}\\1.0\n"
                          "  @=S:Daybander 1.0 Type Library\n"),
             std::string::npos);
@@ -161,7 +158,7 @@ TEST_F(Registration, DaybanderLibraryFromItsModule) {
   EXPECT_EQ(registered->GetTypeInfoCount(), 2u);
   registered.reset();
   ASSERT_EQ(UnRegisterTypeLib(libid, 1, 0, 0, SYS_WIN32), S_OK);
-  EXPECT_EQ(DumpRegistry(HKEY_CLASSES_ROOT), "Interface\nTypeLib\n");
+  EXPECT_EQ(DumpKeys(HKEY_CLASSES_ROOT), "Interface\nTypeLib\n");
 }
 
 }  // namespace

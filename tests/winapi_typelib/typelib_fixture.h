@@ -30,6 +30,41 @@ inline std::string Narrow(const OLECHAR* text) {
   return out;
 }
 
+// The registry below a root as text, depth first in the order Windows lists
+// subkeys: a line per key ("Key\\Sub"), then a line per string value
+// ("  @=S:text" for the default one, "  Name=S:text").
+inline void DumpKeyTo(HKEY key, const std::string& path, std::string* out) {
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD nameLength = sizeof(name);
+    BYTE data[1024];
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    *out += "  " + (nameLength ? std::string(name, nameLength) : std::string("@")) +
+            (type == REG_SZ ? "=S:" : "=T" + std::to_string(type) + ":") + text + "\n";
+  }
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD nameLength = sizeof(name);
+    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    const std::string childPath = path.empty() ? std::string(name) : path + "\\" + name;
+    *out += childPath + "\n";
+    HKEY child = nullptr;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+    DumpKeyTo(child, childPath, out);
+    RegCloseKey(child);
+  }
+}
+
+inline std::string DumpKeys(HKEY root) {
+  std::string out;
+  DumpKeyTo(root, std::string(), &out);
+  return out;
+}
+
 inline std::string ModulePath() {
   const char* path = std::getenv("DAYBANDER_MODULE");
   return path ? path : "";
