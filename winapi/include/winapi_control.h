@@ -144,3 +144,13 @@ EXTERN_C LONG WinapiSaveRegistry(LPCSTR path);
 // size needed in *size when it is too small, ERROR_FILE_NOT_FOUND for an
 // absent key.
 EXTERN_C LONG WinapiExportRegistry(LPCSTR key, LPSTR buffer, DWORD* size);
+
+// An exclusive lock (flock) on the file path + ".lock", created when missing,
+// waiting while another process holds it. A host takes it before
+// WinapiLoadRegistry and drops it after WinapiSaveRegistry, so that two
+// commands run at once each see what the other saved. Held until
+// WinapiUnlockRegistryFile or the end of the process; one per process
+// (ERROR_INVALID_PARAMETER while one is held); ERROR_PATH_NOT_FOUND when the
+// folder is missing.
+EXTERN_C LONG WinapiLockRegistryFile(LPCSTR path);
+EXTERN_C void WinapiUnlockRegistryFile(void);
