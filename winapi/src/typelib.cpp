@@ -849,6 +849,13 @@ HRESULT ArgumentNumber(const VARIANT& arg, LONGLONG* out) {
 
 HRESULT TypeInfoObject::ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONG_PTR* slot, int depth) {
   *slot = 0;
+  // A reference to a VARIANT stands for the VARIANT, unless the parameter
+  // takes a VARIANT* itself.
+  const bool wantsVariantPointer = type.vt == VT_PTR && type.inner && type.inner->vt == VT_VARIANT;
+  if (arg->vt == (VT_BYREF | VT_VARIANT) && !wantsVariantPointer) {
+    if (!arg->pvarVal || depth > 8) return DISP_E_TYPEMISMATCH;
+    return ArgumentValue(arg->pvarVal, type, slot, depth + 1);
+  }
   const VARTYPE vt = static_cast<VARTYPE>(arg->vt & ~VT_BYREF);
   const bool byRef = (arg->vt & VT_BYREF) != 0;
   if (IsIntegerType(type.vt)) {
