@@ -246,6 +246,12 @@ class Page {
     })()`);
   }
 
+  async key(code, name) {
+    for (const type of ['rawKeyDown', 'keyUp']) {
+      await this.send('Input.dispatchKeyEvent', { type, windowsVirtualKeyCode: code, key: name, code: name });
+    }
+  }
+
   click(selector) {
     return this.evaluate(`(function () { var e = document.querySelector(${JSON.stringify(selector)});
       if (!e) return false; e.click(); return true; })()`);
@@ -420,6 +426,15 @@ async function main() {
       checkEqual(JSON.stringify(view.cells.map((c) => [c.g, c.h])), JSON.stringify(forward[i].cells.map((c) => [c.g, c.h])),
                  `previous month back to step ${i}`);
     }
+    // The arrow keys turn the months as the page lies, right to left.
+    await page.key(37, 'ArrowLeft');
+    const last = 33 * 12 - 12;  // where the walk back stopped
+    checkEqual((await page.snapshot()).cells[0].h, forward[last + 1].cells[0].h, 'the left arrow shows the next month');
+    await page.key(39, 'ArrowRight');
+    await page.key(39, 'ArrowRight');
+    checkEqual((await page.snapshot()).cells[0].h, forward[last - 1].cells[0].h, 'the right arrow shows the previous month');
+    await page.key(36, 'Home');
+    checkEqual((await page.snapshot()).cells[0].h, forward[0].cells[0].h, 'Home shows the month of today');
     await page.click('#next');
     await page.click('#today');
     const back = await page.snapshot();

@@ -1,55 +1,80 @@
-// The registry below a root as sorted lines of text, for tests that compare
-// what a registration left with a table:
-//   "HKCR\Key\Sub @ = 'text'"        the key's default value (REG_SZ)
-//   "HKCR\Key\Sub Name = 'text'"     a named value
-//   "HKCR\Key\Sub"                   a key with neither values nor subkeys
-// Other value types show as "<type N, M bytes>".
+// Reads the registry back through its public functions as text, one line per
+// key and per value, so tests can state the registry they expect as a table.
+//
+//   Software\Foo               a key, relative to the root dumped
+//     @=S:text                 the default value, REG_SZ "text" with its NUL
+//     n=D:5                    REG_DWORD 5
+//     m=M:a|b|                 REG_MULTI_SZ: each string then "|"
+//     b=B:0aff                 REG_BINARY bytes in hex
+//     x=T7:610062              any other type or shape: type number, hex bytes
 #pragma once
 
 #include <windows.h>
 
-#include <set>
+#include <cstdio>
 #include <string>
+#include <vector>
 
-inline void DumpKey(HKEY key, const std::string& path, std::set<std::string>* lines) {
-  DWORD subkeys = 0;
-  DWORD values = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                       nullptr) != ERROR_SUCCESS) {
-    lines->insert(path + " <unreadable>");
-    return;
+namespace testing_support {
+
+inline std::string HexBytes(const std::vector<BYTE>& data) {
+  std::string out;
+  char two[3];
+  for (BYTE b : data) {
+    std::snprintf(two, sizeof(two), "%02x", b);
+    out += two;
   }
-  if (subkeys == 0 && values == 0) lines->insert(path);
-  for (DWORD i = 0; i < values; ++i) {
+  return out;
+}
+
+inline std::string DescribeValue(DWORD type, const std::vector<BYTE>& data) {
+  const std::string text(data.begin(), data.end());
+  if (type == REG_SZ && !data.empty() && text.find('\0') == data.size() - 1) {
+    return "S:" + text.substr(0, data.size() - 1);
+  }
+  if (type == REG_DWORD && data.size() == 4) {
+    const DWORD v = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
+    return "D:" + std::to_string(v);
+  }
+  if (type == REG_MULTI_SZ && !data.empty() && data.back() == 0) {
+    std::string out = "M:";
+    for (size_t i = 0; i + 1 < data.size(); ++i) out += data[i] ? static_cast<char>(data[i]) : '|';
+    return out + (data.size() == 1 ? "" : "|");
+  }
+  if (type == REG_BINARY) return "B:" + HexBytes(data);
+  return "T" + std::to_string(type) + ":" + HexBytes(data);
+}
+
+inline void DumpKey(HKEY key, const std::string& path, std::string* out) {
+  if (!path.empty()) *out += path + "\n";
+  for (DWORD i = 0;; ++i) {
     char name[16384];
-    DWORD nameLength = sizeof(name);
-    BYTE data[4096];
-    DWORD dataSize = sizeof(data);
+    DWORD nameSize = sizeof(name);
     DWORD type = 0;
-    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) continue;
-    std::string text;
-    if (type == REG_SZ) {
-      text.assign(reinterpret_cast<const char*>(data), dataSize);
-      while (!text.empty() && text.back() == '\0') text.pop_back();
-      text = "'" + text + "'";
-    } else {
-      text = "<type " + std::to_string(type) + ", " + std::to_string(dataSize) + " bytes>";
-    }
-    lines->insert(path + " " + (nameLength ? std::string(name, nameLength) : std::string("@")) + " = " + text);
+    DWORD size = 0;
+    if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::vector<BYTE> data(size);
+    nameSize = sizeof(name);
+    RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data.empty() ? nullptr : data.data(), &size);
+    *out += "  " + std::string(nameSize ? name : "@") + "=" + DescribeValue(type, data) + "\n";
   }
-  for (DWORD i = 0; i < subkeys; ++i) {
+  for (DWORD i = 0;; ++i) {
     char name[256];
-    DWORD nameLength = sizeof(name);
-    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) continue;
+    DWORD nameSize = sizeof(name);
+    if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
     HKEY child = nullptr;
     if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    DumpKey(child, path + "\\" + name, lines);
+    DumpKey(child, path.empty() ? std::string(name) : path + "\\" + name, out);
     RegCloseKey(child);
   }
 }
 
-inline std::set<std::string> DumpRegistry(HKEY root, const std::string& rootName) {
-  std::set<std::string> lines;
-  DumpKey(root, rootName, &lines);
-  return lines;
+// The whole tree below root (the root's own values included, without a line
+// for the root itself).
+inline std::string DumpRegistry(HKEY root) {
+  std::string out;
+  DumpKey(root, "", &out);
+  return out;
 }
+
+}  // namespace testing_support

@@ -87,6 +87,15 @@ EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
 // the host would), WM_QUIT excepted; returns how many it dispatched.
 EXTERN_C UINT WinapiDispatchPostedMessages(void);
 
+// A click of the left (rightButton FALSE) or right mouse button at a screen
+// point, as a user makes it: the window WindowFromPoint finds there (windows
+// that answer WM_NCHITTEST with HTTRANSPARENT, such as a STATIC without
+// SS_NOTIFY, let it through to what lies below) is sent the button-down and
+// button-up messages with the point in its client coordinates; a right
+// button-up not handled becomes WM_CONTEXTMENU. Returns that window, or null
+// when the point is on no window but the desktop (nothing is sent then).
+EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton);
+
 // ---------------------------------------------------------------------------
 // Popup menus: what the user picks, and what was shown.
 
