@@ -1,30 +1,18 @@
-// daybander: the browser's and the registration tool's part on Linux.
+// daybander: the web browser's and the registration tool's part on Linux.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "date_text.h"
+#include "commands.h"
+#include "options.h"
+#include "registry_store.h"
 #include "winapi_control.h"
 
 namespace {
 
-const char kUsage[] =
-    "Usage: daybander [--date YYYY-MM-DD] [--format persian|english|numeric]\n"
-    "\n"
-    "Prints the text the Daybander band shows: the date in the Solar Hijri\n"
-    "calendar, then a newline.\n"
-    "\n"
-    "  --date YYYY-MM-DD   the local date to show (1601-01-01..30827-12-31);\n"
-    "                      default: today, from the clock\n"
-    "  --format NAME       persian (default), english or numeric\n"
-    "  --help              this text\n";
-
-enum class Format { Persian, English, Numeric };
-
-bool ParseNumber(const std::string& text, int digitsMin, int digitsMax, int* value) {
-  if (text.size() < static_cast<size_t>(digitsMin) || text.size() > static_cast<size_t>(digitsMax)) return false;
+bool ParseNumber(const std::string& text, size_t digitsMin, size_t digitsMax, int* value) {
+  if (text.size() < digitsMin || text.size() > digitsMax) return false;
   int v = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
@@ -34,8 +22,8 @@ bool ParseNumber(const std::string& text, int digitsMin, int digitsMax, int* val
   return true;
 }
 
-// Accepts YYYY-MM-DD (the year may have up to five digits) in the range of the
-// Windows clock.
+// YYYY-MM-DD (the year may have five digits) within the range of the Windows
+// clock, 1601-01-01..30827-12-31.
 bool ParseDate(const std::string& text, SYSTEMTIME* date) {
   const size_t first = text.find('-');
   const size_t second = first == std::string::npos ? first : text.find('-', first + 1);
@@ -58,53 +46,44 @@ bool ParseDate(const std::string& text, SYSTEMTIME* date) {
   return true;
 }
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "daybander: %s\n", message.c_str());
-  return 2;
+int Run(const host::Options& options) {
+  const std::string& command = options.command;
+  if (command == "show") return host::RunShow(options);
+  if (command == "register") return host::RunRegister(options, true);
+  if (command == "unregister") return host::RunRegister(options, false);
+  if (command == "menu") return host::RunMenu(options);
+  if (command == "choose") return host::RunChoose(options);
+  if (command == "click") return host::RunClick(options);
+  if (command == "script") return host::RunScript(options);
+  return host::RunRegistry(options);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Format format = Format::Persian;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--date" || arg == "--format") {
-      if (i + 1 >= argc) return Fail(arg + " needs a value (see --help)");
-      const std::string value = argv[++i];
-      if (arg == "--date") {
-        SYSTEMTIME date;
-        if (!ParseDate(value, &date)) {
-          return Fail("not a date in 1601-01-01..30827-12-31 (YYYY-MM-DD): " + value);
-        }
-        WinapiSetLocalTime(&date);
-      } else if (value == "persian") {
-        format = Format::Persian;
-      } else if (value == "english") {
-        format = Format::English;
-      } else if (value == "numeric") {
-        format = Format::Numeric;
-      } else {
-        return Fail("unknown format: " + value + " (persian, english or numeric)");
-      }
-      continue;
-    }
-    return Fail("unknown argument: " + arg + " (see --help)");
+  host::Options options;
+  std::string error;
+  if (!host::ParseOptions(argc, argv, &options, &error)) return host::Fail(error, 2);
+  if (options.help) {
+    std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
+    return 0;
   }
+  if (!options.date.empty()) {
+    SYSTEMTIME date;
+    if (!ParseDate(options.date, &date)) {
+      return host::Fail("not a date in 1601-01-01..30827-12-31 (YYYY-MM-DD): " + options.date, 2);
+    }
+    WinapiSetLocalTime(&date);
+  }
+  if (!options.arabicLocale.empty()) WinapiSetArabicLocaleInstalled(options.arabicLocale == "yes" ? 1 : 0);
 
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const daybander::SolarHijriDate date =
-      daybander::FixedToSolarHijri(daybander::GregorianToFixed(now.wYear, now.wMonth, now.wDay));
-  const daybander::DateTexts texts = daybander::ComposeDateTexts(date, IsValidLocale(0x0401, LCID_INSTALLED) != 0);
-  const daybander::DateText& text =
-      format == Format::English ? texts.english : format == Format::Numeric ? texts.numeric : texts.persian;
-  char utf8[4 * daybander::DateText::Capacity + 1];
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof(utf8), nullptr, nullptr);
-  std::printf("%s\n", utf8);
-  return 0;
+  host::RegistryStore& store = host::RegistryStore::Current();
+  if (!store.Open(options.registry, &error)) return host::Fail(error);
+
+  CoInitialize(nullptr);
+  const int status = Run(options);
+  CoUninitialize();
+
+  if (options.command != "registry" && !store.Save(&error)) return host::Fail(error);
+  return status;
 }

@@ -3,6 +3,9 @@
 
 #define IDS_PROJNAME 100
 
+// The registry script that registers the band's class.
+#define IDR_EXPLORERBAR 101
+
 // The band's context menu and its commands.
 #define IDR_CONTEXTMENU 207
 #define ID_FORMAT_ENGLISH 32771

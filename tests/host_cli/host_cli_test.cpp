@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
@@ -59,7 +60,20 @@ HostRun RunHost(std::vector<std::string> args) {
   return run;
 }
 
-TEST(HostCommand, PrintsTheTextOfTheDate) {
+// Every run of this suite works on a registry file of its own, with the
+// library registered once, as an installer would have done.
+class HostCommand : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char folder[] = "/tmp/daybander-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    setenv("DAYBANDER_REGISTRY", (std::string(folder) + "/registry.reg").c_str(), 1);
+    const HostRun run = RunHost({"register"});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+};
+
+TEST_F(HostCommand, PrintsTheTextOfTheDate) {
   struct Case {
     const char* date;
     const char* format;
@@ -81,7 +95,7 @@ TEST(HostCommand, PrintsTheTextOfTheDate) {
   }
 }
 
-TEST(HostCommand, RejectsDatesTheClockCannotGive) {
+TEST_F(HostCommand, RejectsDatesTheClockCannotGive) {
   const char* const dates[] = {"1600-12-31", "30828-01-01", "2009-02-29", "2008-13-01", "2008-04-31",
                                "2008-00-10", "2008-04-00", "garbage",    "2008-4-11",  "",
                                "20080411",   "-2008-04-11", "2008-04-11x", "99999-01-01"};

@@ -16,10 +16,10 @@ class LoadedModule {
     const char* path = std::getenv("DAYBANDER_MODULE");
     handle = path ? LoadLibraryA(path) : nullptr;
     if (!handle) return;
-    getClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(GetProcAddress(handle, "DllGetClassObject"));
-    canUnloadNow = reinterpret_cast<LPFNCANUNLOADNOW>(GetProcAddress(handle, "DllCanUnloadNow"));
-    registerServer = reinterpret_cast<ServerFunc>(GetProcAddress(handle, "DllRegisterServer"));
-    unregisterServer = reinterpret_cast<ServerFunc>(GetProcAddress(handle, "DllUnregisterServer"));
+    getClassObject = Export<LPFNGETCLASSOBJECT>(handle, "DllGetClassObject");
+    canUnloadNow = Export<LPFNCANUNLOADNOW>(handle, "DllCanUnloadNow");
+    registerServer = Export<ServerFunc>(handle, "DllRegisterServer");
+    unregisterServer = Export<ServerFunc>(handle, "DllUnregisterServer");
   }
   ~LoadedModule() { Free(); }
   LoadedModule(const LoadedModule&) = delete;
@@ -31,6 +31,12 @@ class LoadedModule {
     const BOOL freed = FreeLibrary(handle);
     handle = nullptr;
     return freed != FALSE;
+  }
+
+  // An export of `module` as the function type it has.
+  template <class Function>
+  static Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
   }
 
   HMODULE handle = nullptr;

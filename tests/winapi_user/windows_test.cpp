@@ -565,4 +565,54 @@ TEST_F(DataTest, PostedMessagesWaitForTheLoopAndDieWithTheirWindow) {
   DestroyWindow(a);
 }
 
+// ---------------------------------------------------------------------------
+// The mouse
+
+using MouseTest = UserTest;
+
+TEST_F(MouseTest, ClicksOnAStaticWithoutNotifyReachTheWindowBelow) {
+  HWND top = Make(nullptr, WS_VISIBLE, 100, 100, 200, 50);
+  HWND bar = Make(top, WS_VISIBLE, 10, 10, 150, 20);
+  HWND text = CreateWindowExW(0, u"STATIC", u"date", 0x54000081, 0, 0, 150, 20, bar, nullptr, nullptr, nullptr);
+  HWND notify = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 190, 0, 10, 10, top, nullptr,
+                                nullptr, nullptr);
+  struct Case {
+    const char* name;
+    POINT at;
+    HWND found;
+  };
+  const Case cases[] = {
+      {"on the text", {115, 115}, bar},
+      {"on the bar's edge", {110, 129}, bar},
+      {"beside the bar", {105, 105}, top},
+      {"on a static that notifies", {295, 105}, notify},
+      {"outside every window", {5, 5}, GetDesktopWindow()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.found, WindowFromPoint(c.at));
+  }
+  MessageLog().clear();
+  EXPECT_EQ(bar, WinapiClick(POINT{115, 115}, FALSE));
+  EXPECT_EQ((std::vector<Message>{{bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)},
+                                   {bar, WM_LBUTTONUP, 0, MAKELPARAM(5, 5)}}),
+            Only({WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  MessageLog().clear();
+  EXPECT_EQ(bar, WinapiClick(POINT{115, 115}, TRUE));
+  EXPECT_EQ((std::vector<Message>{{bar, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(bar), MAKELPARAM(115, 115)},
+                                   {top, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(bar), MAKELPARAM(115, 115)}}),
+            Only({WM_CONTEXTMENU}));
+  EXPECT_EQ(nullptr, WinapiClick(POINT{5, 5}, FALSE));
+  ShowWindow(bar, SW_HIDE);
+  EXPECT_EQ(top, WindowFromPoint(POINT{115, 115})) << "hidden windows are not hit";
+
+  std::vector<HWND> seen;
+  EnumChildWindows(top, [](HWND hwnd, LPARAM out) {
+    reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&seen));
+  EXPECT_EQ((std::vector<HWND>{bar, text, notify}), seen);
+  DestroyWindow(top);
+}
+
 }  // namespace

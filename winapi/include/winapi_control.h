@@ -87,6 +87,15 @@ EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
 // the host would), WM_QUIT excepted; returns how many it dispatched.
 EXTERN_C UINT WinapiDispatchPostedMessages(void);
 
+// A click of the left (rightButton FALSE) or right mouse button at a screen
+// point, as a user makes it: the window WindowFromPoint finds there (windows
+// that answer WM_NCHITTEST with HTTRANSPARENT, such as a STATIC without
+// SS_NOTIFY, let it through to what lies below) is sent the button-down and
+// button-up messages with the point in its client coordinates; a right
+// button-up not handled becomes WM_CONTEXTMENU. Returns that window, or null
+// when the point is on no window but the desktop (nothing is sent then).
+EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton);
+
 // ---------------------------------------------------------------------------
 // Popup menus: what the user picks, and what was shown.
 
@@ -109,3 +118,29 @@ typedef struct WinapiPopupMenuRecord {
 // The last popup menu shown; FALSE (and `record` untouched) when none was
 // shown since the last WinapiResetUser.
 EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);
+
+// ---------------------------------------------------------------------------
+// The registry in a REGEDIT4 file, so that it lasts between runs of the host.
+//
+// Keys are written as [HKEY_...\path] sections, every key (also an empty one)
+// with a section of its own; values as @= (the default value) or "name"=, with
+// "text" for a clean REG_SZ, dword:XXXXXXXX for REG_DWORD and hex:/hex(N): byte
+// lists for everything else, so every type and every byte round-trips. Text is
+// in the ANSI code page (UTF-8 here), with \\ and \" escaped.
+
+// Replaces the whole registry with the file's content. The file is read and
+// checked completely first: on a parse error nothing changes, the result is
+// ERROR_BADKEY (or ERROR_REGISTRY_CORRUPT for a bad value) and *errorLine (if
+// given) holds the 1-based line. ERROR_FILE_NOT_FOUND when there is no file.
+EXTERN_C LONG WinapiLoadRegistry(LPCSTR path, DWORD* errorLine);
+
+// Writes the whole registry to the file atomically: a file beside it is
+// written, flushed to disk and renamed over it. ERROR_WRITE_FAULT on failure.
+EXTERN_C LONG WinapiSaveRegistry(LPCSTR path);
+
+// The key `key` (for example "HKEY_CLASSES_ROOT\\CLSID") with everything
+// below it, or the whole registry when key is null or empty, as REGEDIT4 text
+// with its NUL. *size is the buffer's size in bytes; ERROR_MORE_DATA with the
+// size needed in *size when it is too small, ERROR_FILE_NOT_FOUND for an
+// absent key.
+EXTERN_C LONG WinapiExportRegistry(LPCSTR key, LPSTR buffer, DWORD* size);

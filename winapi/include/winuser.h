@@ -8,6 +8,7 @@
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 
 #define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
@@ -150,6 +151,8 @@ typedef struct tagTPMPARAMS {
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
 #define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
@@ -166,6 +169,12 @@ typedef struct tagTPMPARAMS {
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2
+
+// Mouse messages: keys and buttons down, in wParam
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
 
 // WM_NCHITTEST
 #define HTERROR (-2)
@@ -375,6 +384,8 @@ EXTERN_C BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 EXTERN_C HWND WINAPI GetParent(HWND hWnd);
 EXTERN_C HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
 EXTERN_C HWND WINAPI GetDesktopWindow(void);
+EXTERN_C HWND WINAPI WindowFromPoint(POINT Point);
+EXTERN_C BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam);
 EXTERN_C int WINAPI GetDlgCtrlID(HWND hWnd);
 EXTERN_C BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
 EXTERN_C BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect);

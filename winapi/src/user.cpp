@@ -1077,6 +1077,69 @@ EXTERN_C HWND WINAPI GetWindow(HWND hwnd, UINT cmd) {
 
 EXTERN_C HWND WINAPI GetDesktopWindow(void) { return S().desktop; }
 
+namespace {
+
+bool VisibleAt(HWND hwnd, POINT screen) {
+  auto w = Find(hwnd);
+  if (!w || !(w->style & WS_VISIBLE)) return false;
+  const POINT origin = Origin(hwnd);
+  Lock hold(S().lock);
+  return screen.x >= origin.x && screen.y >= origin.y && screen.x < origin.x + (w->rect.right - w->rect.left) &&
+         screen.y < origin.y + (w->rect.bottom - w->rect.top);
+}
+
+// Top of the Z order first: among children the first created; among
+// top-level windows the last created.
+std::vector<HWND> ZOrder(HWND parent) {
+  State& s = S();
+  Lock hold(s.lock);
+  auto w = Find(parent);
+  if (!w) return {};
+  std::vector<HWND> order = w->children;
+  if (parent == s.desktop) std::reverse(order.begin(), order.end());
+  return order;
+}
+
+// The deepest window under `hwnd` (which contains the point) that does not
+// answer HTTRANSPARENT, or null when all of them do.
+HWND Deepest(HWND hwnd, POINT screen) {
+  for (HWND child : ZOrder(hwnd)) {
+    if (!VisibleAt(child, screen)) continue;
+    if (HWND found = Deepest(child, screen)) return found;
+  }
+  return Send(hwnd, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y)) == HTTRANSPARENT ? nullptr : hwnd;
+}
+
+void Descendants(HWND parent, std::vector<HWND>* out) {
+  for (HWND child : ZOrder(parent)) {
+    out->push_back(child);
+    Descendants(child, out);
+  }
+}
+
+}  // namespace
+
+EXTERN_C HWND WINAPI WindowFromPoint(POINT screen) {
+  State& s = S();
+  for (HWND top : ZOrder(s.desktop)) {
+    if (!VisibleAt(top, screen)) continue;
+    if (HWND found = Deepest(top, screen)) return found;
+  }
+  return s.desktop;
+}
+
+// Every descendant, parents before their children, listed before the first
+// call so the callback may create and destroy windows.
+EXTERN_C BOOL WINAPI EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM lParam) {
+  if (!proc) return FALSE;
+  std::vector<HWND> all;
+  Descendants(parent ? parent : S().desktop, &all);
+  for (HWND hwnd : all) {
+    if (Find(hwnd) && !proc(hwnd, lParam)) break;
+  }
+  return TRUE;
+}
+
 EXTERN_C int WINAPI GetDlgCtrlID(HWND hwnd) {
   auto w = Need(hwnd);
   return w && w->child ? static_cast<int>(w->id) : 0;
@@ -1639,6 +1702,17 @@ EXTERN_C UINT WinapiDispatchPostedMessages(void) {
     ++dispatched;
   }
   return dispatched;
+}
+
+EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton) {
+  const HWND hwnd = WindowFromPoint(screen);
+  if (!hwnd || hwnd == S().desktop) return nullptr;
+  POINT client = screen;
+  ScreenToClient(hwnd, &client);
+  const LPARAM at = MAKELPARAM(client.x, client.y);
+  Send(hwnd, rightButton ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, rightButton ? MK_RBUTTON : MK_LBUTTON, at);
+  if (IsWindow(hwnd)) Send(hwnd, rightButton ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+  return hwnd;
 }
 
 EXTERN_C void WinapiResetUser(void) {

@@ -1,0 +1,117 @@
+#include "registry_store.h"
+
+#include <windows.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "winapi_control.h"
+
+namespace host {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// mkdir -p
+bool MakeFolders(const std::string& folder) {
+  std::string path;
+  size_t at = 0;
+  while (at != std::string::npos) {
+    at = folder.find('/', at + 1);
+    path = folder.substr(0, at);
+    if (!path.empty() && mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RegistryStore& RegistryStore::Current() {
+  static RegistryStore store;
+  return store;
+}
+
+std::string RegistryStore::Location(const std::string& path) {
+  if (!path.empty()) return path;
+  const char* fromEnvironment = std::getenv("DAYBANDER_REGISTRY");
+  if (fromEnvironment && *fromEnvironment) return fromEnvironment;
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string folder;
+  if (state && *state == '/') {
+    folder = state;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home && *home ? home : "/tmp") + "/.local/state";
+  }
+  return folder + "/daybander/registry.reg";
+}
+
+std::string RegistryStore::stateFolder() const { return FolderOf(m_path); }
+
+bool RegistryStore::Open(const std::string& path, std::string* error) {
+  m_path = Location(path);
+  if (!MakeFolders(FolderOf(m_path))) {
+    *error = "cannot make the folder of " + m_path + ": " + std::strerror(errno);
+    return false;
+  }
+  // One command at a time: the lock is held until the process ends, so a
+  // second command waits and then reads what the first one saved.
+  const std::string lockPath = m_path + ".lock";
+  m_lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (m_lock < 0 || flock(m_lock, LOCK_EX) != 0) {
+    *error = "cannot lock " + lockPath + ": " + std::strerror(errno);
+    return false;
+  }
+  DWORD line = 0;
+  const LONG status = WinapiLoadRegistry(m_path.c_str(), &line);
+  if (status == ERROR_FILE_NOT_FOUND) {
+    m_wasNew = true;
+    return true;
+  }
+  if (status != ERROR_SUCCESS) {
+    *error = line ? m_path + ":" + std::to_string(line) + ": not a REGEDIT4 registry file; it is left as it is"
+                  : "cannot load " + m_path + " (error " + std::to_string(status) + "); it is left as it is";
+    m_path.clear();  // never overwrite what could not be read
+    return false;
+  }
+  return true;
+}
+
+bool RegistryStore::Save(std::string* error) {
+  if (m_path.empty()) return true;
+  if (WinapiSaveRegistry(m_path.c_str()) != ERROR_SUCCESS) {
+    *error = "cannot save the registry to " + m_path;
+    return false;
+  }
+  return true;
+}
+
+bool RegistryStore::Export(const std::string& key, std::string* text, std::string* error) const {
+  DWORD size = 0;
+  LONG status = WinapiExportRegistry(key.c_str(), nullptr, &size);
+  if (status == ERROR_MORE_DATA) {
+    text->assign(size, '\0');
+    status = WinapiExportRegistry(key.c_str(), &(*text)[0], &size);
+    text->resize(size ? size - 1 : 0);
+  }
+  if (status == ERROR_FILE_NOT_FOUND) {
+    *error = "no such key: " + key;
+    return false;
+  }
+  if (status != ERROR_SUCCESS) {
+    *error = "cannot read the registry (error " + std::to_string(status) + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace host
