@@ -20,7 +20,7 @@ const char kToolbarClass[] = "DaybanderHostToolbar";
 constexpr int kMargin = 2;
 
 LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hwnd, message, wParam, lParam);
+  return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 bool RegisterToolbarClass() {

@@ -103,3 +103,7 @@ bool WriteToolbarPng(const ToolbarPicture& picture, const std::string& path, std
 }
 
 }  // namespace host
+
+// fontconfig keeps its configuration and caches until the process ends, by
+// design; LeakSanitizer (in the sanitizer build) is told so.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }

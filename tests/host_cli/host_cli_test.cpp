@@ -1,64 +1,17 @@
 // `daybander --date D --format F`: the text on stdout, or one line on stderr
 // and exit status 2 for a date the clock cannot give.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
-#include <vector>
 
-extern char** environ;
+#include "host_run.h"
+
 
 namespace {
 
-struct HostRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(int fd) {
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-  close(fd);
-  return text;
-}
-
-HostRun RunHost(std::vector<std::string> args) {
-  HostRun run;
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return run;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addclose(&actions, err[0]);
-  args.insert(args.begin(), DAYBANDER_HOST);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  const int spawned = posix_spawn(&pid, DAYBANDER_HOST, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  close(err[1]);
-  if (spawned != 0) {
-    close(out[0]);
-    close(err[0]);
-    return run;
-  }
-  // Outputs are tiny, well under a pipe's buffer: reading one after the other is safe.
-  run.out = ReadAll(out[0]);
-  run.err = ReadAll(err[0]);
-  int status;
-  waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return run;
-}
+using host_test::HostRun;
+using host_test::RunHost;
 
 // Every run of this suite works on a registry file of its own, with the
 // library registered once, as an installer would have done.

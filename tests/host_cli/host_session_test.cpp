@@ -1,0 +1,184 @@
+// The daybander command as a user runs it, each session on a registry file of
+// its own: first use, format and size choices that last, the full-calendar
+// navigation, unregistering, a damaged registry file, two commands at once,
+// and the toolbar picture.
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "host_run.h"
+
+namespace {
+
+using host_test::HostRun;
+using host_test::RunHost;
+
+const char kSettingsKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Toolbar\\WebBrowser";
+// The class id in its 16-byte layout, as the per-band value starts.
+const char kClassIdBytes[] = "48,1f,ca,8d,61,09,e8,4f,b7,0f,45,e1,c4,f0,65,7c";
+
+class HostSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/daybander-session-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    m_folder = folder;
+    m_registry = m_folder + "/registry.reg";
+    setenv("DAYBANDER_REGISTRY", m_registry.c_str(), 1);
+  }
+
+  std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  }
+
+  // The per-band value the band wrote on closing, as REGEDIT4 prints it.
+  std::string SettingsValue() {
+    const HostRun run = RunHost({"registry", kSettingsKey});
+    const size_t at = run.out.find("\"{8DCA1F48-0961-4FE8-B70F-45E1C4F0657C}\"=");
+    if (at == std::string::npos) return std::string();
+    return run.out.substr(at, run.out.find('\r', at) - at);
+  }
+
+  std::string m_folder;
+  std::string m_registry;
+};
+
+TEST_F(HostSession, FirstUseRegistersThenShowsTheBand) {
+  const HostRun first = RunHost({"--date", "2008-04-11", "--format", "english"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, "23 Farvardin 1387\n");
+  EXPECT_NE(first.err.find("registering"), std::string::npos) << first.err;
+
+  const HostRun second = RunHost({"show", "--date", "2008-04-11", "--arabic-locale", "yes"});
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out, "23 Farvardin 1387\n") << "the chosen format lasts";
+  EXPECT_EQ(second.err, "");
+}
+
+TEST_F(HostSession, ChoicesLastInTheBrowsersValue) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  const HostRun english = RunHost({"choose", "english", "--date", "2009-03-20"});
+  ASSERT_EQ(english.status, 0) << english.err;
+  EXPECT_EQ(english.out, "30 Esfand 1387\n");
+  EXPECT_EQ(RunHost({"show", "--date", "2009-03-20"}).out, "30 Esfand 1387\n");
+  EXPECT_EQ(SettingsValue(), std::string("\"{8DCA1F48-0961-4FE8-B70F-45E1C4F0657C}\"=hex:") + kClassIdBytes +
+                                 ",03,80,00,00,0f,00,00,00");
+
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(RunHost({"choose", "increase"}).status, 0);
+  EXPECT_EQ(SettingsValue(), std::string("\"{8DCA1F48-0961-4FE8-B70F-45E1C4F0657C}\"=hex:") + kClassIdBytes +
+                                 ",03,80,00,00,15,00,00,00");
+  const HostRun numeric = RunHost({"choose", "Numeric", "--date", "2008-04-11"});
+  EXPECT_EQ(numeric.out, "23/1/1387\n");
+}
+
+TEST_F(HostSession, MenuShowsTodaysThreeCaptions) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  const HostRun run = RunHost({"menu", "--date", "2008-04-11", "--arabic-locale", "yes"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Full Calendar\n"
+            "Format >\n"
+            "    \u06F2\u06F3\u0641\u0631\u0648\u0631\u062F\u064A\u0646\u06F1\u06F3\u06F8\u06F7\n"
+            "    23 Farvardin 1387\n"
+            "    23/1/1387\n"
+            "Size >\n"
+            "    Increase\n"
+            "    Decrease\n");
+}
+
+TEST_F(HostSession, ClickNavigatesToThePageInTheLibrary) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  for (const char* how : {"click", "choose"}) {
+    const HostRun run = std::string(how) == "click" ? RunHost({"click"}) : RunHost({"choose", "full calendar"});
+    ASSERT_EQ(run.status, 0) << how << ": " << run.err;
+    const size_t module = run.out.find("res:///");
+    ASSERT_NE(module, std::string::npos) << run.out;
+    const std::string path = run.out.substr(module + 6, run.out.find("/jcal\n") - module - 6);
+    EXPECT_NE(run.out.find("navigate: res://" + path + "/jcal\nflags: 0x800\nheaders: Referer: res://" + path +
+                           "/\\r\\n\n"),
+              std::string::npos)
+        << how << ": " << run.out;
+    const size_t page = run.out.find("page: ");
+    ASSERT_NE(page, std::string::npos) << run.out;
+    const std::string html = ReadFile(run.out.substr(page + 6, run.out.find('\n', page) - page - 6));
+    EXPECT_NE(html.find("<html"), std::string::npos) << how;
+  }
+}
+
+TEST_F(HostSession, UnregisterLeavesOnlyTheKeptKeys) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  const HostRun unregister = RunHost({"unregister"});
+  ASSERT_EQ(unregister.status, 0) << unregister.err;
+  EXPECT_NE(unregister.out.find("DllUnregisterServer"), std::string::npos);
+
+  const std::string machine = RunHost({"registry", "HKEY_LOCAL_MACHINE"}).out;
+  EXPECT_EQ(machine,
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar]\r\n\r\n");
+  const std::string classes = RunHost({"registry", "HKEY_CLASSES_ROOT"}).out;
+  EXPECT_EQ(classes.find("Daybander"), std::string::npos) << classes;
+  EXPECT_EQ(classes.find("8DCA1F48"), std::string::npos) << classes;
+
+  const HostRun show = RunHost({"show"});
+  EXPECT_EQ(show.status, 1);
+  EXPECT_NE(show.err.find("nothing is registered"), std::string::npos) << show.err;
+}
+
+TEST_F(HostSession, ADamagedRegistryFileIsReportedAndKept) {
+  const std::string damaged = "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\Good]\r\nnot a value line\r\n";
+  std::ofstream(m_registry, std::ios::binary) << damaged;
+  const HostRun run = RunHost({"show"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find(m_registry + ":4:"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(m_registry), damaged);
+}
+
+TEST_F(HostSession, TwoCommandsAtOnceBothLand) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  HostRun first, second;
+  std::thread a([&] { first = RunHost({"choose", "increase"}); });
+  std::thread b([&] { second = RunHost({"choose", "increase"}); });
+  a.join();
+  b.join();
+  ASSERT_EQ(first.status, 0) << first.err;
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_NE(SettingsValue().find(",08,80,00,00,13,00,00,00"), std::string::npos) << SettingsValue();
+}
+
+TEST_F(HostSession, ThePictureHasTheToolbarsSizeAndInkWhereTheTextIs) {
+  const std::string png = m_folder + "/toolbar.png";
+  const HostRun run = RunHost({"show", "--date", "2008-04-11", "--png", png});
+  ASSERT_EQ(run.status, 0) << run.err;
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(png.c_str());
+  ASSERT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS);
+  // The band asks for 100 x 20; the row leaves 2 pixels around it.
+  const int width = cairo_image_surface_get_width(surface);
+  const int height = cairo_image_surface_get_height(surface);
+  EXPECT_EQ(width, 104);
+  EXPECT_EQ(height, 24);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  int inkInText = 0, inkOutside = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const unsigned char* pixel = data + y * stride + x * 4;
+      const bool dark = pixel[0] < 100 && pixel[1] < 100 && pixel[2] < 100;
+      const bool inBand = x >= 3 && x < 101 && y >= 3 && y < 21;
+      (inBand ? inkInText : inkOutside) += dark;
+    }
+  }
+  cairo_surface_destroy(surface);
+  EXPECT_GT(inkInText, 40);
+  EXPECT_EQ(inkOutside, 0);
+}
+
+}  // namespace
