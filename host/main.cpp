@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
     return 0;
   }
-  if (!options.date.empty()) {
+  if (options.dateGiven) {
     SYSTEMTIME date;
     if (!ParseDate(options.date, &date)) {
       return host::Fail("not a date in 1601-01-01..30827-12-31 (YYYY-MM-DD): " + options.date, 2);

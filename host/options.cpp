@@ -138,6 +138,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         options->registry = value;
       } else if (arg == "--date") {
         options->date = value;
+        options->dateGiven = true;
       } else if (arg == "--format") {
         if (value != "persian" && value != "english" && value != "numeric") {
           *error = "unknown format: " + value + " (persian, english or numeric)";

@@ -13,6 +13,7 @@ struct Options {
   std::vector<std::string> arguments;  // after the command
   std::string registry;                // --registry FILE
   std::string date;                    // --date YYYY-MM-DD
+  bool dateGiven = false;
   std::string format;                  // --format persian|english|numeric
   std::string arabicLocale;            // --arabic-locale yes|no
   std::string png;                     // --png FILE

@@ -19,3 +19,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
 }
 
 STDAPI DllCanUnloadNow(void) { return _Module.GetLockCount() == 0 ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer(void) { return _Module.RegisterServer(TRUE); }
+
+STDAPI DllUnregisterServer(void) { return _Module.UnregisterServer(TRUE); }

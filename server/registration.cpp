@@ -6,6 +6,7 @@
 #include "module.h"
 #include "module_instance.h"
 #include "owners.h"
+#include "reg_object.h"
 #include "registration.h"
 
 using daybander::com_ptr;
@@ -36,10 +37,34 @@ HRESULT UpdateCategories(const ObjectMapEntry& entry) {
 
 // ---- Registry scripts
 
-// The registry script interpreter joins the library separately.
 template <class T>
-HRESULT CComModuleT<T>::UpdateRegistryFromResource(UINT, BOOL) {
-  return E_NOTIMPL;
+HRESULT CComModuleT<T>::UpdateRegistryFromResource(UINT resourceId, BOOL bRegister) {
+  CRegObject registrar;
+  HRESULT hr = registrar.AddReplacement(OLESTR("APPID"), OLESTR(""));
+  if (FAILED(hr)) return hr;
+
+  char path[MAX_PATH];
+  hr = ModuleFileName(GetModuleInstance(), path);
+  if (FAILED(hr)) return hr;
+  OLECHAR widePath[MAX_PATH];
+  hr = Widen(path, widePath);
+  if (FAILED(hr)) return hr;
+
+  // The script quotes the path, so each quote in it is written twice.
+  OLECHAR escaped[2 * MAX_PATH];
+  int out = 0;
+  for (const OLECHAR* c = widePath; *c; ++c) {
+    if (*c == OLESTR('\'')) escaped[out++] = OLESTR('\'');
+    escaped[out++] = *c;
+  }
+  escaped[out] = 0;
+  hr = registrar.AddReplacement(OLESTR("Module"), escaped);
+  if (FAILED(hr)) return hr;
+  hr = registrar.AddReplacement(OLESTR("Module_Raw"), escaped);
+  if (FAILED(hr)) return hr;
+
+  return bRegister ? registrar.ResourceRegister(widePath, resourceId, OLESTR("REGISTRY"))
+                   : registrar.ResourceUnregister(widePath, resourceId, OLESTR("REGISTRY"));
 }
 
 template <class T>

@@ -43,11 +43,16 @@ function checkEqual(actual, expected, what) {
 
 // ---- the daybander command ---------------------------------------------------
 
+// The command keeps its registry in a file: this run has one of its own, where
+// its first use registers the library.
+const hostEnv = Object.assign({}, process.env, {
+  DAYBANDER_REGISTRY: path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'jcal-registry-')), 'registry.reg'),
+});
 const hostCache = new Map();
 function host(date, format) {
   const key = date + ' ' + format;
   if (!hostCache.has(key)) {
-    const out = execFileSync(hostPath, ['--date', date, '--format', format], { encoding: 'utf8' });
+    const out = execFileSync(hostPath, ['--date', date, '--format', format], { encoding: 'utf8', env: hostEnv });
     hostCache.set(key, out.replace(/\n$/, ''));
   }
   return hostCache.get(key);

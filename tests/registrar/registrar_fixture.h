@@ -8,7 +8,7 @@
 #include <string>
 
 #include "reg_object.h"
-#include "registry_text.h"
+#include "registry_dump.h"
 #include "winapi_control.h"
 
 class RegistrarTest : public ::testing::Test {

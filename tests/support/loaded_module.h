@@ -12,8 +12,8 @@ class LoadedModule {
  public:
   typedef HRESULT(STDAPICALLTYPE* ServerFunc)();
 
-  LoadedModule() {
-    const char* path = std::getenv("DAYBANDER_MODULE");
+  // The built module, or the one at `path`.
+  explicit LoadedModule(const char* path = std::getenv("DAYBANDER_MODULE")) {
     handle = path ? LoadLibraryA(path) : nullptr;
     if (!handle) return;
     getClassObject = Export<LPFNGETCLASSOBJECT>(handle, "DllGetClassObject");

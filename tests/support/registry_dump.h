@@ -4,7 +4,7 @@
 //   Software\Foo               a key, relative to the root dumped
 //     @=S:text                 the default value, REG_SZ "text" with its NUL
 //     n=D:5                    REG_DWORD 5
-//     m=M:a|b|                 REG_MULTI_SZ: each string then "|"
+//     m=M:6100620000           REG_MULTI_SZ bytes in hex, exactly as stored
 //     b=B:0aff                 REG_BINARY bytes in hex
 //     x=T7:610062              any other type or shape: type number, hex bytes
 #pragma once
@@ -36,11 +36,7 @@ inline std::string DescribeValue(DWORD type, const std::vector<BYTE>& data) {
     const DWORD v = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
     return "D:" + std::to_string(v);
   }
-  if (type == REG_MULTI_SZ && !data.empty() && data.back() == 0) {
-    std::string out = "M:";
-    for (size_t i = 0; i + 1 < data.size(); ++i) out += data[i] ? static_cast<char>(data[i]) : '|';
-    return out + (data.size() == 1 ? "" : "|");
-  }
+  if (type == REG_MULTI_SZ) return "M:" + HexBytes(data);
   if (type == REG_BINARY) return "B:" + HexBytes(data);
   return "T" + std::to_string(type) + ":" + HexBytes(data);
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "registry_text.h"
+#include "registry_dump.h"
 #include "winapi_control.h"
 
 namespace {

@@ -190,6 +190,15 @@ TEST_F(Invoking, StringsAndReferences) {
   ref.byref = &value;
   EXPECT_EQ(Call(6, DISPATCH_METHOD, {ref}, nullptr), S_OK);
   EXPECT_EQ(value, 42);
+
+  VARIANT inner = Long(5);
+  VARIANT outer;
+  VariantInit(&outer);
+  outer.vt = VT_BYREF | VT_VARIANT;
+  outer.pvarVal = &inner;
+  VariantClear(result.get());
+  ASSERT_EQ(Call(1, DISPATCH_METHOD, {outer, Long(1)}, result.get()), S_OK) << "a VARIANT by reference is read through";
+  EXPECT_EQ(result->lVal, 6);
 }
 
 TEST_F(Invoking, FailuresAsWindowsReportsThem) {

@@ -21,6 +21,10 @@ STDAPI VarUI4FromStr(OLECHAR* strIn, LCID lcid, ULONG dwFlags, ULONG* pulOut);
 // resource, and recording it under HKEY_CLASSES_ROOT\TypeLib.
 typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER = 1, REGKIND_NONE = 2 } REGKIND;
 
+// A path naming a .tlb file loads the file; one naming a module loads its
+// TYPELIB resource 1 ("module\\N": resource N). LoadTypeLib does not register
+// the library (Windows registers only for a bare file name); LoadTypeLibEx
+// with REGKIND_REGISTER does. TYPE_E_CANTLOADLIBRARY for anything else.
 STDAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
 STDAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
 STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);

@@ -1,6 +1,6 @@
 // OLE Automation type libraries: ITypeLib and ITypeInfo objects over a parsed
-// type library file, loading one from a .tlb file or a module's TYPELIB
-// resource, and recording registered libraries under HKEY_CLASSES_ROOT.
+// type library file (typelib_format.cpp), loaded from a .tlb file or from a
+// module's TYPELIB resource. Registration is in typelib_registration.cpp.
 //
 // A dual interface is stored once, as a dispatch interface flagged dual; as on
 // Windows it has two views: the dispatch view that GetTypeInfoOfGuid returns
@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -47,12 +46,6 @@ BSTR MakeBstr(const std::u16string& text) {
 
 void SetOptionalBstr(BSTR* out, const std::u16string& text) {
   if (out) *out = text.empty() ? nullptr : MakeBstr(text);
-}
-
-std::string GuidText(REFGUID guid) {
-  OLECHAR text[39];
-  StringFromGUID2(guid, text, 39);
-  return winapi::Narrow(text);
 }
 
 // ---------------------------------------------------------------------------
@@ -856,6 +849,13 @@ HRESULT ArgumentNumber(const VARIANT& arg, LONGLONG* out) {
 
 HRESULT TypeInfoObject::ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONG_PTR* slot, int depth) {
   *slot = 0;
+  // A reference to a VARIANT stands for the VARIANT, unless the parameter
+  // takes a VARIANT* itself.
+  const bool wantsVariantPointer = type.vt == VT_PTR && type.inner && type.inner->vt == VT_VARIANT;
+  if (arg->vt == (VT_BYREF | VT_VARIANT) && !wantsVariantPointer) {
+    if (!arg->pvarVal || depth > 8) return DISP_E_TYPEMISMATCH;
+    return ArgumentValue(arg->pvarVal, type, slot, depth + 1);
+  }
   const VARTYPE vt = static_cast<VARTYPE>(arg->vt & ~VT_BYREF);
   const bool byRef = (arg->vt & VT_BYREF) != 0;
   if (IsIntegerType(type.vt)) {
@@ -1127,113 +1127,6 @@ HRESULT LoadFromBytes(const std::vector<BYTE>& bytes, ITypeLib** out) {
   return S_OK;
 }
 
-// ---------------------------------------------------------------------------
-// Registry records: TypeLib\{libid}\major.minor (hexadecimal), with the help
-// string, FLAGS, HELPDIR and lcid\platform holding the path; and
-// Interface\{iid} for every interface that automation marshals.
-struct RegistryKey {
-  HKEY handle = nullptr;
-  ~RegistryKey() {
-    if (handle) RegCloseKey(handle);
-  }
-};
-
-const char* PlatformName(SYSKIND kind) {
-  switch (kind) {
-    case SYS_WIN16: return "win16";
-    case SYS_MAC: return "mac";
-    case SYS_WIN64: return "win64";
-    default: return "win32";
-  }
-}
-
-std::string Hex(unsigned value) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "%x", value);
-  return text;
-}
-
-std::string VersionKeyPath(REFGUID libid, WORD major, WORD minor) {
-  return "TypeLib\\" + GuidText(libid) + "\\" + Hex(major) + "." + Hex(minor);
-}
-
-bool SetDefaultValue(const std::string& path, const std::string& value, const char* valueName = nullptr) {
-  RegistryKey key;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                      &key.handle, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  return RegSetValueExA(key.handle, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-bool ReadDefaultValue(HKEY root, const std::string& path, std::string* value) {
-  RegistryKey key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key.handle) != ERROR_SUCCESS) return false;
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.handle, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
-    return false;
-  }
-  std::string text(size, '\0');
-  if (RegQueryValueExA(key.handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  text.resize(std::strlen(text.c_str()));
-  *value = text;
-  return true;
-}
-
-std::vector<std::string> SubkeyNames(HKEY root, const std::string& path) {
-  std::vector<std::string> names;
-  RegistryKey key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key.handle) != ERROR_SUCCESS) return names;
-  for (DWORD i = 0;; ++i) {
-    char name[256];
-    DWORD length = sizeof(name);
-    if (RegEnumKeyExA(key.handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
-void DeleteTree(HKEY root, const std::string& path) {
-  for (const std::string& child : SubkeyNames(root, path)) DeleteTree(root, path + "\\" + child);
-  RegDeleteKeyA(root, path.c_str());
-}
-
-bool IsAutomationInterface(const TypeData& t) {
-  return t.kind == TKIND_DISPATCH ||
-         (t.kind == TKIND_INTERFACE && (t.flags & (TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDUAL)));
-}
-
-// The registered path of a library: the version with the wanted major number
-// and the highest minor number not below the wanted one; the locale as asked,
-// then its primary language, then neutral; this platform, then 32-bit Windows.
-bool FindRegisteredPath(REFGUID libid, WORD major, WORD minor, LCID lcid, std::string* path) {
-  const std::string libKey = "TypeLib\\" + GuidText(libid);
-  int bestMinor = -1;
-  for (const std::string& name : SubkeyNames(HKEY_CLASSES_ROOT, libKey)) {
-    unsigned keyMajor = 0, keyMinor = 0;
-    char extra;
-    if (std::sscanf(name.c_str(), "%x.%x%c", &keyMajor, &keyMinor, &extra) != 2) continue;
-    if (keyMajor == major && keyMinor >= minor && static_cast<int>(keyMinor) > bestMinor) {
-      bestMinor = static_cast<int>(keyMinor);
-    }
-  }
-  if (bestMinor < 0) return false;
-  const std::string versionKey = libKey + "\\" + Hex(major) + "." + Hex(static_cast<unsigned>(bestMinor));
-  const LCID locales[] = {lcid, lcid & 0x3FF, 0};
-  for (LCID locale : locales) {
-    for (const char* platform : {sizeof(void*) == 8 ? "win64" : "win32", "win32"}) {
-      if (ReadDefaultValue(HKEY_CLASSES_ROOT, versionKey + "\\" + Hex(locale) + "\\" + platform, path)) {
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 STDAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib) {
@@ -1272,108 +1165,3 @@ STDAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib) {
 }
 
 STDAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib) { return LoadTypeLibEx(szFile, REGKIND_NONE, pptlib); }
-
-STDAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid, BSTR* lpbstrPathName) {
-  if (!lpbstrPathName) return E_INVALIDARG;
-  *lpbstrPathName = nullptr;
-  std::string path;
-  if (!FindRegisteredPath(guid, wMaj, wMin, lcid, &path)) return TYPE_E_LIBNOTREGISTERED;
-  *lpbstrPathName = MakeBstr(winapi::Widen(path.c_str()));
-  return *lpbstrPathName ? S_OK : E_OUTOFMEMORY;
-}
-
-STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib) {
-  if (!pptlib) return E_INVALIDARG;
-  *pptlib = nullptr;
-  std::string path;
-  if (!FindRegisteredPath(rguid, wVerMajor, wVerMinor, lcid, &path)) return TYPE_E_LIBNOTREGISTERED;
-  return LoadTypeLib(winapi::Widen(path.c_str()).c_str(), pptlib);
-}
-
-STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) {
-  if (!ptlib || !szFullPath) return E_INVALIDARG;
-  TLIBATTR* attr = nullptr;
-  HRESULT hr = ptlib->GetLibAttr(&attr);
-  if (FAILED(hr)) return hr;
-  const TLIBATTR lib = *attr;
-  ptlib->ReleaseTLibAttr(attr);
-  BSTR name = nullptr, doc = nullptr;
-  hr = ptlib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
-  if (FAILED(hr)) return hr;
-  const std::string title = winapi::Narrow(doc && *doc ? doc : (name ? name : u""));
-  SysFreeString(name);
-  SysFreeString(doc);
-
-  const std::string libid = GuidText(lib.guid);
-  const std::string versionKey = VersionKeyPath(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum);
-  const std::string helpDir = szHelpDir ? winapi::Narrow(szHelpDir) : std::string();
-  bool ok = SetDefaultValue(versionKey, title) && SetDefaultValue(versionKey + "\\FLAGS", std::to_string(lib.wLibFlags)) &&
-            SetDefaultValue(versionKey + "\\HELPDIR", helpDir) &&
-            SetDefaultValue(versionKey + "\\" + Hex(lib.lcid) + "\\" + PlatformName(lib.syskind),
-                            winapi::Narrow(szFullPath));
-
-  // Interfaces that automation marshals: dispatch interfaces through the
-  // IDispatch proxy, dual and oleautomation ones through the type library's.
-  const std::string version = Hex(lib.wMajorVerNum) + "." + Hex(lib.wMinorVerNum);
-  const UINT count = ptlib->GetTypeInfoCount();
-  for (UINT i = 0; ok && i < count; ++i) {
-    ITypeInfo* info = nullptr;
-    if (FAILED(ptlib->GetTypeInfo(i, &info))) continue;
-    TYPEATTR* typeAttr = nullptr;
-    if (SUCCEEDED(info->GetTypeAttr(&typeAttr))) {
-      TypeData t;
-      t.kind = typeAttr->typekind;
-      t.flags = typeAttr->wTypeFlags;
-      if (IsAutomationInterface(t)) {
-        BSTR typeName = nullptr;
-        info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr);
-        const std::string key = "Interface\\" + GuidText(typeAttr->guid);
-        const bool dispatchOnly = t.kind == TKIND_DISPATCH && !(t.flags & TYPEFLAG_FDUAL);
-        const char* proxy = dispatchOnly ? "{00020420-0000-0000-C000-000000000046}"
-                                         : "{00020424-0000-0000-C000-000000000046}";
-        ok = SetDefaultValue(key, winapi::Narrow(typeName ? typeName : u"")) &&
-             SetDefaultValue(key + "\\ProxyStubClsid", proxy) && SetDefaultValue(key + "\\ProxyStubClsid32", proxy) &&
-             SetDefaultValue(key + "\\TypeLib", libid) && SetDefaultValue(key + "\\TypeLib", version, "Version");
-        SysFreeString(typeName);
-      }
-      info->ReleaseTypeAttr(typeAttr);
-    }
-    info->Release();
-  }
-  return ok ? S_OK : TYPE_E_REGISTRYACCESS;
-}
-
-STDAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid, SYSKIND syskind) {
-  const std::string libKey = "TypeLib\\" + GuidText(libID);
-  const std::string versionKey = VersionKeyPath(libID, wVerMajor, wVerMinor);
-  const std::string localeKey = versionKey + "\\" + Hex(lcid);
-  const std::string platformKey = localeKey + "\\" + PlatformName(syskind);
-  std::string path;
-  if (!ReadDefaultValue(HKEY_CLASSES_ROOT, platformKey, &path)) return TYPE_E_REGISTRYACCESS;
-
-  // The interfaces it recorded, where they still name this library.
-  ITypeLib* lib = nullptr;
-  if (SUCCEEDED(LoadTypeLib(winapi::Widen(path.c_str()).c_str(), &lib))) {
-    const std::string libid = GuidText(libID);
-    for (const TypeData& t : static_cast<TypeLibObject*>(lib)->Data().types) {
-      if (!IsAutomationInterface(t)) continue;
-      const std::string key = "Interface\\" + GuidText(t.guid);
-      std::string owner;
-      if (ReadDefaultValue(HKEY_CLASSES_ROOT, key + "\\TypeLib", &owner) && lstrcmpiA(owner.c_str(), libid.c_str()) == 0) {
-        DeleteTree(HKEY_CLASSES_ROOT, key);
-      }
-    }
-    lib->Release();
-  }
-
-  DeleteTree(HKEY_CLASSES_ROOT, platformKey);
-  if (SubkeyNames(HKEY_CLASSES_ROOT, localeKey).empty()) RegDeleteKeyA(HKEY_CLASSES_ROOT, localeKey.c_str());
-  // The version goes when no locale is left under it, only FLAGS and HELPDIR.
-  bool localesLeft = false;
-  for (const std::string& name : SubkeyNames(HKEY_CLASSES_ROOT, versionKey)) {
-    if (lstrcmpiA(name.c_str(), "FLAGS") != 0 && lstrcmpiA(name.c_str(), "HELPDIR") != 0) localesLeft = true;
-  }
-  if (!localesLeft) DeleteTree(HKEY_CLASSES_ROOT, versionKey);
-  if (SubkeyNames(HKEY_CLASSES_ROOT, libKey).empty()) RegDeleteKeyA(HKEY_CLASSES_ROOT, libKey.c_str());
-  return S_OK;
-}

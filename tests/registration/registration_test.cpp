@@ -1,0 +1,288 @@
+// Registering and unregistering daybander.so as a setup program does, then
+// creating the band by class id as the browser does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <initguid.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "daybander_ids.h"
+#include "loaded_module.h"
+#include "registry_dump.h"
+#include "winapi_control.h"
+
+namespace {
+
+typedef std::set<std::string> Lines;
+
+const char kClsid[] = "{8DCA1F48-0961-4FE8-B70F-45E1C4F0657C}";
+const char kLibid[] = "{8200D3A3-81E7-4A2A-A0B2-17E272B1A45C}";
+const char kIid[] = "{73FE2B10-075F-4D49-90DF-804768588E6C}";
+
+const WinapiObjectKind kCountedKinds[] = {WinapiTaskMemory, WinapiModules, WinapiBstrs,   WinapiWindows,
+                                         WinapiMenus,      WinapiFonts,   WinapiKeys,    WinapiStreams,
+                                         WinapiCriticalSections, WinapiTypeObjects};
+
+// The registry as a set of lines: "ROOT\\key" for each key and
+// "ROOT\\key name=S:text" for each value (the dump's notation).
+Lines Entries(HKEY root, const std::string& rootName) {
+  Lines lines;
+  std::string key;
+  std::istringstream dump(testing_support::DumpRegistry(root));
+  for (std::string line; std::getline(dump, line);) {
+    if (line.rfind("  ", 0) == 0) {
+      lines.insert(key + " " + line.substr(2));
+    } else {
+      key = rootName + "\\" + line;
+      lines.insert(key);
+    }
+  }
+  return lines;
+}
+
+// Everything in the two roots the script touches, less what the platform's
+// type library registration writes (checked on its own).
+Lines ScriptPart() {
+  Lines lines = Entries(HKEY_CLASSES_ROOT, "HKCR");
+  const Lines machine = Entries(HKEY_LOCAL_MACHINE, "HKLM");
+  lines.insert(machine.begin(), machine.end());
+  for (auto it = lines.begin(); it != lines.end();) {
+    const bool typeLibrary = it->rfind("HKCR\\TypeLib", 0) == 0 || it->rfind("HKCR\\Interface", 0) == 0;
+    it = typeLibrary ? lines.erase(it) : std::next(it);
+  }
+  return lines;
+}
+
+// What the registry script leaves behind after unregistering: the keys it
+// marks NoRemove.
+const Lines kSharedKeys = {
+    "HKCR\\CLSID",
+    "HKLM\\SOFTWARE",
+    "HKLM\\SOFTWARE\\Microsoft",
+    "HKLM\\SOFTWARE\\Microsoft\\Internet Explorer",
+    "HKLM\\SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar",
+};
+
+// The entries the registry script writes, for a module at `path`.
+Lines ScriptEntries(const std::string& path) {
+  const std::string progId = "HKCR\\Daybander.ExplorerBar";
+  const std::string classKey = std::string("HKCR\\CLSID\\") + kClsid;
+  Lines lines = {
+      progId + ".1",
+      progId + ".1 @=S:Daybander",
+      progId + ".1\\CLSID",
+      progId + ".1\\CLSID @=S:" + kClsid,
+      progId,
+      progId + " @=S:Daybander",
+      progId + "\\CLSID",
+      progId + "\\CLSID @=S:" + kClsid,
+      progId + "\\CurVer",
+      progId + "\\CurVer @=S:Daybander.ExplorerBar.1",
+      classKey,
+      classKey + " @=S:Daybander",
+      classKey + "\\ProgID",
+      classKey + "\\ProgID @=S:Daybander.ExplorerBar.1",
+      classKey + "\\VersionIndependentProgID",
+      classKey + "\\VersionIndependentProgID @=S:Daybander.ExplorerBar",
+      classKey + "\\Programmable",
+      classKey + "\\InprocServer32",
+      classKey + "\\InprocServer32 @=S:" + path,
+      classKey + "\\InprocServer32 ThreadingModel=S:Apartment",
+      classKey + "\\TypeLib",
+      classKey + "\\TypeLib @=S:" + kLibid,
+      std::string("HKLM\\SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar ") + kClsid + "=S:Daybander",
+  };
+  lines.insert(kSharedKeys.begin(), kSharedKeys.end());
+  return lines;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void CreateKey(HKEY root, const std::string& path) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+  RegCloseKey(key);
+}
+
+std::string ModulePath() {
+  const char* path = std::getenv("DAYBANDER_MODULE");
+  return path ? std::filesystem::canonical(path).string() : std::string();
+}
+
+std::vector<LONG> LiveCounts() {
+  std::vector<LONG> counts;
+  for (WinapiObjectKind kind : kCountedKinds) counts.push_back(WinapiLiveCount(kind));
+  return counts;
+}
+
+class RegistrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WinapiResetRegistry();
+    ASSERT_NE(nullptr, m_module.registerServer);
+    ASSERT_NE(nullptr, m_module.unregisterServer);
+  }
+  void TearDown() override {
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(S_OK, m_module.canUnloadNow());
+    EXPECT_TRUE(m_module.Free());
+    for (size_t i = 0; i < m_live.size(); ++i) {
+      EXPECT_EQ(m_live[i], WinapiLiveCount(kCountedKinds[i])) << "object kind " << kCountedKinds[i];
+    }
+    WinapiResetRegistry();
+  }
+
+  // Taken before the library is loaded.
+  std::vector<LONG> m_live = LiveCounts();
+  LoadedModule m_module;
+};
+
+TEST_F(RegistrationTest, RegisteringWritesTheScriptsEntriesAndTheTypeLibrary) {
+  ASSERT_EQ(S_OK, m_module.registerServer());
+  EXPECT_EQ(ScriptEntries(ModulePath()), ScriptPart());
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibid + "\\1.0"));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("Interface\\") + kIid));
+
+  ITypeLib* typeLib = nullptr;
+  ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_DAYBANDERLib, 1, 0, 0, &typeLib));
+  typeLib->Release();
+}
+
+TEST_F(RegistrationTest, APathWithAnApostropheIsRecordedAsItIs) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("daybander-" + std::to_string(GetCurrentProcessId())) /
+                          "Bob's band";
+  fs::create_directories(folder);
+  const fs::path copy = folder / "daybander.so";
+  fs::copy_file(ModulePath(), copy, fs::copy_options::overwrite_existing);
+  {
+    LoadedModule quoted(copy.c_str());
+    ASSERT_NE(nullptr, quoted.registerServer);
+    EXPECT_EQ(S_OK, quoted.registerServer());
+    EXPECT_EQ(ScriptEntries(fs::canonical(copy).string()), ScriptPart());
+    EXPECT_EQ(S_OK, quoted.unregisterServer());
+  }
+  fs::remove_all(folder.parent_path());
+}
+
+TEST_F(RegistrationTest, RegisteringAgainRewritesTheClassKeyAndSparesTheProgIds) {
+  ASSERT_EQ(S_OK, m_module.registerServer());
+  const std::string classKey = std::string("CLSID\\") + kClsid;
+  CreateKey(HKEY_CLASSES_ROOT, classKey + "\\Foreign");
+  CreateKey(HKEY_CLASSES_ROOT, classKey + "\\Programmable\\Foreign");
+  CreateKey(HKEY_CLASSES_ROOT, "Daybander.ExplorerBar\\Foreign");
+  ASSERT_EQ(S_OK, m_module.registerServer());
+
+  Lines expected = ScriptEntries(ModulePath());
+  expected.insert("HKCR\\Daybander.ExplorerBar\\Foreign");
+  EXPECT_EQ(expected, ScriptPart());
+}
+
+TEST_F(RegistrationTest, UnregisteringRemovesWhatTheScriptOwnsAndKeepsSharedKeys) {
+  ASSERT_EQ(S_OK, m_module.registerServer());
+  ASSERT_EQ(S_OK, m_module.unregisterServer());
+  EXPECT_EQ(kSharedKeys, ScriptPart());
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("TypeLib\\") + kLibid));
+  ITypeLib* typeLib = nullptr;
+  EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, LoadRegTypeLib(LIBID_DAYBANDERLib, 1, 0, 0, &typeLib));
+
+  // Again: the script finds nothing to remove; the answer is the type library's.
+  const HRESULT again = m_module.unregisterServer();
+  EXPECT_EQ(UnRegisterTypeLib(LIBID_DAYBANDERLib, 1, 0, 0, SYS_WIN32), again);
+  EXPECT_EQ(kSharedKeys, ScriptPart());
+}
+
+TEST_F(RegistrationTest, TheBrowserCreatesTheBandByClassIdOnlyWhileItIsRegistered) {
+  IDeskBand* band = nullptr;
+  EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_ExplorerBar, nullptr, CLSCTX_INPROC_SERVER, IID_IDeskBand,
+                                                  reinterpret_cast<void**>(&band)));
+  EXPECT_EQ(nullptr, band);
+
+  ASSERT_EQ(S_OK, m_module.registerServer());
+  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ExplorerBar, nullptr, CLSCTX_INPROC_SERVER, IID_IDeskBand,
+                                   reinterpret_cast<void**>(&band)));
+  // A working band: it saves its default settings.
+  IPersistStream* persist = nullptr;
+  ASSERT_EQ(S_OK, band->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist)));
+  IStream* stream = SHCreateMemStream(nullptr, 0);
+  EXPECT_EQ(S_OK, persist->Save(stream, TRUE));
+  STATSTG stat = {};
+  stream->Stat(&stat, STATFLAG_NONAME);
+  EXPECT_EQ(8u, stat.cbSize.QuadPart);
+  stream->Release();
+  persist->Release();
+  EXPECT_EQ(0u, band->Release());
+
+  ASSERT_EQ(S_OK, m_module.unregisterServer());
+  EXPECT_EQ(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_ExplorerBar, nullptr, CLSCTX_INPROC_SERVER, IID_IDeskBand,
+                                                  reinterpret_cast<void**>(&band)));
+}
+
+TEST_F(RegistrationTest, TypeInformationComesFromTheRegisteredTypeLibrary) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(S_OK, m_module.getClassObject(CLSID_ExplorerBar, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
+  factory->Release();
+
+  UINT count = 0;
+  EXPECT_EQ(S_OK, dispatch->GetTypeInfoCount(&count));
+  EXPECT_EQ(1u, count);
+  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+  EXPECT_EQ(DISP_E_BADINDEX, dispatch->GetTypeInfo(1, 0, &info));
+  EXPECT_EQ(E_POINTER, dispatch->GetTypeInfo(0, 0, nullptr));
+
+  // Before registration the platform cannot find the library.
+  ITypeLib* unregistered = nullptr;
+  const HRESULT notRegistered = LoadRegTypeLib(LIBID_DAYBANDERLib, 1, 0, 0, &unregistered);
+  ASSERT_TRUE(FAILED(notRegistered));
+  EXPECT_EQ(notRegistered, dispatch->GetTypeInfo(0, 0, &info));
+  EXPECT_EQ(nullptr, info);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(OLESTR("QueryInterface"))};
+  DISPID id = 0;
+  EXPECT_EQ(notRegistered, dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+
+  ASSERT_EQ(S_OK, m_module.registerServer());
+  ITypeInfo* first = nullptr;
+  ITypeInfo* second = nullptr;
+  ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, &first));
+  ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, &second));
+  EXPECT_EQ(first, second);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(S_OK, first->GetTypeAttr(&attributes));
+  EXPECT_TRUE(IsEqualGUID(IID_IExplorerBar, attributes->guid));
+  first->ReleaseTypeAttr(attributes);
+  first->Release();
+  second->Release();
+
+  // The interface has no members of its own: names and calls reach the type
+  // information and are refused there, in any letter case.
+  DISPID looked = 0;
+  const HRESULT lookup = dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &looked);
+  LPOLESTR otherCase[] = {const_cast<LPOLESTR>(OLESTR("queryINTERFACE"))};
+  EXPECT_EQ(lookup, dispatch->GetIDsOfNames(IID_NULL, otherCase, 1, 0, &looked));
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(OLESTR("NoSuchMember"))};
+  EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch->GetIDsOfNames(IID_NULL, unknown, 1, 0, &looked));
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND, dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+
+  EXPECT_EQ(0u, dispatch->Release());
+  ASSERT_EQ(S_OK, m_module.unregisterServer());
+}
+
+}  // namespace
