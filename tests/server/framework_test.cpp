@@ -214,6 +214,112 @@ TEST_F(FrameworkTest, DualInterfaceCountsOneTypeInfo) {
   dual->Release();
 }
 
+// Type information for the holder's name cache: two members, every lookup it
+// is asked counted.
+class FakeTypeInfo : public ITypeInfo {
+ public:
+  STDMETHOD(QueryInterface)(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(++refs); }
+  STDMETHOD_(ULONG, Release)() override { return static_cast<ULONG>(--refs); }
+  STDMETHOD(GetTypeAttr)(TYPEATTR** ppTypeAttr) override {
+    m_attr = TYPEATTR();
+    m_attr.cFuncs = 2;
+    *ppTypeAttr = &m_attr;
+    return S_OK;
+  }
+  STDMETHOD(GetTypeComp)(ITypeComp**) override { return E_NOTIMPL; }
+  STDMETHOD(GetFuncDesc)(UINT index, FUNCDESC** ppFuncDesc) override {
+    m_funcs[index] = FUNCDESC();
+    m_funcs[index].memid = static_cast<MEMBERID>(100 + index);
+    *ppFuncDesc = &m_funcs[index];
+    return S_OK;
+  }
+  STDMETHOD(GetVarDesc)(UINT, VARDESC**) override { return E_NOTIMPL; }
+  STDMETHOD(GetNames)(MEMBERID, BSTR*, UINT, UINT*) override { return E_NOTIMPL; }
+  STDMETHOD(GetRefTypeOfImplType)(UINT, HREFTYPE*) override { return E_NOTIMPL; }
+  STDMETHOD(GetImplTypeFlags)(UINT, INT*) override { return E_NOTIMPL; }
+  STDMETHOD(GetIDsOfNames)(LPOLESTR*, UINT, MEMBERID* pMemId) override {
+    ++lookups;
+    *pMemId = 7;
+    return S_OK;
+  }
+  STDMETHOD(Invoke)(PVOID, MEMBERID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    ++invokes;
+    return S_OK;
+  }
+  STDMETHOD(GetDocumentation)(MEMBERID memid, BSTR* pBstrName, BSTR*, DWORD*, BSTR*) override {
+    *pBstrName = SysAllocString(memid == 100 ? OLESTR("Alpha") : OLESTR("Beta"));
+    return S_OK;
+  }
+  STDMETHOD(GetDllEntry)(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override { return E_NOTIMPL; }
+  STDMETHOD(GetRefTypeInfo)(HREFTYPE, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHOD(AddressOfMember)(MEMBERID, INVOKEKIND, PVOID*) override { return E_NOTIMPL; }
+  STDMETHOD(CreateInstance)(IUnknown*, REFIID, PVOID*) override { return E_NOTIMPL; }
+  STDMETHOD(GetMops)(MEMBERID, BSTR*) override { return E_NOTIMPL; }
+  STDMETHOD(GetContainingTypeLib)(ITypeLib**, UINT*) override { return E_NOTIMPL; }
+  STDMETHOD_(void, ReleaseTypeAttr)(TYPEATTR*) override {}
+  STDMETHOD_(void, ReleaseFuncDesc)(FUNCDESC*) override {}
+  STDMETHOD_(void, ReleaseVarDesc)(VARDESC*) override {}
+
+  LONG refs = 1;
+  int lookups = 0;
+  int invokes = 0;
+
+ private:
+  TYPEATTR m_attr;
+  FUNCDESC m_funcs[2];
+};
+
+TEST(TypeInfoHolderTest, SingleNamesComeFromTheCacheExactlyAsWritten) {
+  const LONG bstrs = WinapiLiveCount(WinapiBstrs);
+  FakeTypeInfo info;
+  CComTypeInfoHolder holder = {&IID_ITestDual, &LIBID_Test, 1, 0, nullptr, nullptr, 0};
+  info.AddRef();
+  holder.m_pInfo = &info;
+  ASSERT_EQ(S_OK, holder.LoadNameCache(&info));
+  ASSERT_EQ(2, holder.m_nCount);
+
+  struct Case {
+    const OLECHAR* name;
+    DISPID id;
+    int lookups;  // calls that reached the type information so far
+  };
+  const Case cases[] = {
+      {OLESTR("Beta"), 101, 0},
+      {OLESTR("Alpha"), 100, 0},
+      {OLESTR("alpha"), 7, 1},   // other letter case: the type information decides
+      {OLESTR("Alph"), 7, 2},
+      {OLESTR("Gamma"), 7, 3},
+  };
+  for (const Case& c : cases) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(c.name)};
+    DISPID id = 0;
+    EXPECT_EQ(S_OK, holder.GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+    EXPECT_EQ(c.id, id);
+    EXPECT_EQ(c.lookups, info.lookups);
+  }
+  // Several names at once always go to the type information.
+  LPOLESTR two[] = {const_cast<LPOLESTR>(OLESTR("Alpha")), const_cast<LPOLESTR>(OLESTR("Beta"))};
+  DISPID ids[2] = {};
+  EXPECT_EQ(S_OK, holder.GetIDsOfNames(IID_NULL, two, 2, 0, ids));
+  EXPECT_EQ(4, info.lookups);
+
+  ITypeInfo* given = nullptr;
+  EXPECT_EQ(S_OK, holder.GetTypeInfo(0, 0, &given));
+  EXPECT_EQ(&info, given);
+  given->Release();
+  EXPECT_EQ(DISP_E_BADINDEX, holder.GetTypeInfo(1, 0, &given));
+
+  CComTypeInfoHolder::Cleanup(reinterpret_cast<DWORD_PTR>(&holder));
+  EXPECT_EQ(nullptr, holder.m_pInfo);
+  EXPECT_EQ(nullptr, holder.m_pMap);
+  EXPECT_EQ(1, info.refs);
+  EXPECT_EQ(bstrs, WinapiLiveCount(WinapiBstrs));
+}
+
 std::vector<int> g_termOrder;
 void WINAPI RecordTerm(DWORD_PTR argument) { g_termOrder.push_back(static_cast<int>(argument)); }
 
