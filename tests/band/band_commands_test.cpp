@@ -76,6 +76,20 @@ TEST_F(BandTest, DismissedMenuChangesNothing) {
   EXPECT_TRUE(browser.navigateCalls.empty());
 }
 
+// A menu that could not be loaded: no popup, no command, still the focus.
+TEST_F(BandTest, WithoutItsMenuTheBandShowsNoPopup) {
+  ASSERT_EQ(Attach(), S_OK);
+  band->m_hMenu.reset();
+  WinapiPopupMenuRecord before = {};
+  const bool shownBefore = WinapiLastPopupMenu(&before);
+  SendMessageA(Toolbar(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Toolbar()), MAKELPARAM(30, 40));
+  WinapiPopupMenuRecord after = {};
+  EXPECT_EQ(WinapiLastPopupMenu(&after) != FALSE, shownBefore);
+  EXPECT_EQ(after.shown, before.shown);
+  EXPECT_EQ(band->m_formatId, Persian);
+  EXPECT_EQ(GetFocus(), Toolbar());
+}
+
 TEST_F(BandTest, SizeCommandsStepTheFontHeightByTwo) {
   ASSERT_EQ(Attach(), S_OK);
   for (int i = 0; i < 3; ++i) ChooseFromMenu(Increase);

@@ -1,0 +1,94 @@
+// The band as a browser meets it: daybander.so loaded, the band made by its
+// class object, sited, clicked, closed; and the library unloaded and loaded
+// again, which must leave no window class behind that points into the old
+// image.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <initguid.h>  // defines the ids of daybander_ids.h here
+
+#include "daybander_ids.h"
+#include "host_fakes.h"
+#include "loaded_module.h"
+#include "winapi_control.h"
+
+namespace {
+
+constexpr char ToolbarClass[] = "Daybander:ToolbarWindow32";
+
+std::u16string Widen(const char* text) {
+  std::u16string wide;
+  for (; *text; ++text) wide += static_cast<char16_t>(static_cast<unsigned char>(*text));
+  return wide;
+}
+
+// One band's life in a loaded library; returns the library's handle.
+HMODULE RunBand(fakes::FakeSite* site, fakes::FakeBrowser* browser) {
+  LoadedModule module;
+  EXPECT_NE(module.handle, nullptr);
+  if (!module.handle) return nullptr;
+
+  IClassFactory* factory = nullptr;
+  EXPECT_EQ(module.getClassObject(CLSID_ExplorerBar, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  IDeskBand* band = nullptr;
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDeskBand, reinterpret_cast<void**>(&band)), S_OK);
+  factory->Release();
+  IObjectWithSite* withSite = nullptr;
+  EXPECT_EQ(band->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)), S_OK);
+  EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(site)), S_OK);
+
+  HWND toolbar = nullptr;
+  EXPECT_EQ(band->GetWindow(&toolbar), S_OK);
+  char className[64] = {};
+  GetClassNameA(toolbar, className, sizeof(className));
+  EXPECT_STREQ(className, ToolbarClass);
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof(info);
+  EXPECT_TRUE(GetClassInfoExA(module.handle, ToolbarClass, &info));
+
+  SendMessageA(toolbar, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(band->CloseDW(0), S_OK);
+  EXPECT_EQ(withSite->SetSite(nullptr), S_OK);
+  withSite->Release();
+  EXPECT_EQ(band->Release(), 0u);
+  EXPECT_EQ(module.canUnloadNow(), S_OK);
+
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(module.handle, path, MAX_PATH);
+  EXPECT_FALSE(browser->navigateCalls.empty());
+  if (!browser->navigateCalls.empty()) {
+    EXPECT_EQ(browser->navigateCalls.back().url, u"res://" + Widen(path) + u"/jcal");
+  }
+  return module.handle;
+}
+
+TEST(LoadedBand, LivesAndGoesWithTheLibraryAgainAndAgain) {
+  const LONG windows = WinapiLiveCount(WinapiWindows);
+  const LONG menus = WinapiLiveCount(WinapiMenus);
+  const LONG fonts = WinapiLiveCount(WinapiFonts);
+  fakes::FakeBrowser browser;
+  fakes::FakeSite site;
+  site.browser = &browser;
+  site.window = CreateWindowExA(0, "STATIC", "host", WS_VISIBLE, 0, 0, 400, 30, nullptr, nullptr, nullptr, nullptr);
+
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    const HMODULE unloaded = RunBand(&site, &browser);
+    EXPECT_EQ(browser.navigateCalls.size(), static_cast<size_t>(round));
+    WNDCLASSEXA info = {};
+    info.cbSize = sizeof(info);
+    EXPECT_FALSE(GetClassInfoExA(unloaded, ToolbarClass, &info)) << "the superclass outlived its library";
+  }
+
+  DestroyWindow(site.window);
+  EXPECT_EQ(WinapiLiveCount(WinapiWindows), windows);
+  EXPECT_EQ(WinapiLiveCount(WinapiMenus), menus);
+  EXPECT_EQ(WinapiLiveCount(WinapiFonts), fonts);
+  EXPECT_EQ(site.refs(), 1u);
+  EXPECT_EQ(browser.refs(), 1u);
+}
+
+}  // namespace
