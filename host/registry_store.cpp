@@ -3,10 +3,7 @@
 #include <windows.h>
 
 #include <errno.h>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -65,10 +62,8 @@ bool RegistryStore::Open(const std::string& path, std::string* error) {
   }
   // One command at a time: the lock is held until the process ends, so a
   // second command waits and then reads what the first one saved.
-  const std::string lockPath = m_path + ".lock";
-  m_lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (m_lock < 0 || flock(m_lock, LOCK_EX) != 0) {
-    *error = "cannot lock " + lockPath + ": " + std::strerror(errno);
+  if (WinapiLockRegistryFile(m_path.c_str()) != ERROR_SUCCESS) {
+    *error = "cannot lock " + m_path + ".lock: " + std::strerror(errno);
     return false;
   }
   DWORD line = 0;

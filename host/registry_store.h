@@ -32,7 +32,6 @@ class RegistryStore {
  private:
   std::string m_path;
   bool m_wasNew = false;
-  int m_lock = -1;
 };
 
 }  // namespace host
