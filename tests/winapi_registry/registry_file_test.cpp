@@ -107,6 +107,7 @@ TEST_F(RegistryFile, AFileThatCannotBeParsedIsReportedAndLeftAlone) {
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A\\\\B]\n", 2},
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"open\n", 3},
       {"", 1},
+      {std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A\0B]\n", 33), 2},
   };
   for (const auto& c : cases) {
     WriteFile(m_path, c.text);

@@ -316,6 +316,8 @@ struct Parser {
     while (std::getline(in, raw)) {
       ++line;
       if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+      // A registry text file holds no NUL: names could not carry one anyway.
+      if (raw.find('\0') != std::string::npos) return Fail(ERROR_REGISTRY_CORRUPT);
       // A value's hex list may go on over lines that end with a backslash.
       while (!raw.empty() && raw.back() == '\\' && raw.find("hex") != std::string::npos) {
         std::string next;
