@@ -105,6 +105,7 @@ TEST_F(RegistryFile, AFileThatCannotBeParsedIsReportedAndLeftAlone) {
       {"REGEDIT4\n\"v\"=\"no key yet\"\n", 2},
       {"REGEDIT4\n[HKEY_NOWHERE\\A]\n", 2},
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A\\\\B]\n", 2},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\\\A]\n", 2},
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"open\n", 3},
       {"", 1},
       {std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A\0B]\n", 33), 2},

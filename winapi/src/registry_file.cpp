@@ -300,9 +300,11 @@ struct Parser {
     const size_t slash = key->find('\\');
     if (!RootOf(key->substr(0, slash))) return Fail(ERROR_BADKEY);
     if (slash != std::string::npos) {
-      // Every level needs a name: no empty part, no trailing backslash.
+      // Every level needs a name: no empty part, no leading or trailing backslash.
       const std::string rest = key->substr(slash + 1);
-      if (rest.empty() || rest.back() == '\\' || rest.find("\\\\") != std::string::npos) return Fail(ERROR_BADKEY);
+      if (rest.empty() || rest.front() == '\\' || rest.back() == '\\' || rest.find("\\\\") != std::string::npos) {
+        return Fail(ERROR_BADKEY);
+      }
     }
     Entry entry;
     entry.key = *key;
