@@ -2,6 +2,8 @@
 // data file, just its bytes); its resources are the compiled resource file that
 // the build put into the ELF section ".rsrc", read in the .res format windres
 // writes, so they are looked up by type, name and language as Windows does.
+// A module may also be a PE32 image, mapped by pe_loader.cpp: its handle is
+// its base address and its resources come from its resource directory.
 #include <windows.h>
 
 #include <dlfcn.h>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "pe_loader.h"
 #include "winapi_control.h"
 
 namespace {
@@ -41,8 +44,10 @@ struct ResourceEntry {
 typedef BOOL(WINAPI* DllMainProc)(HINSTANCE, DWORD, LPVOID);
 
 struct Module {
+  HMODULE handle = nullptr;  // the record itself, or a PE image's base address
   std::string path;          // canonical full path
   void* dl = nullptr;        // dlopen handle of a loaded image
+  std::unique_ptr<winapi::pe::MappedImage> pe;  // a PE image (or data file) this layer mapped
   bool implicit = false;     // mapped by the system loader, never freed here
   bool dataFile = false;     // loaded with LOAD_LIBRARY_AS_DATAFILE
   LONG refs = 0;             // LoadLibrary references
@@ -52,6 +57,7 @@ struct Module {
 
 std::recursive_mutex g_lock;
 std::vector<std::unique_ptr<Module>> g_modules;
+bool g_processExiting = false;
 
 char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
@@ -150,10 +156,12 @@ void ParseResources(Module* module) {
 
 Module* Find(HMODULE handle) {
   for (auto& m : g_modules) {
-    if (reinterpret_cast<HMODULE>(m.get()) == handle) return m.get();
+    if (m->handle == handle) return m.get();
   }
   return nullptr;
 }
+
+bool IsLoadedImage(const Module* m) { return m->dl || m->implicit || (m->pe && !m->dataFile); }
 
 Module* FindImage(const std::string& path) {
   for (auto& m : g_modules) {
@@ -164,6 +172,7 @@ Module* FindImage(const std::string& path) {
 
 Module* AddModule(const std::string& path) {
   auto module = std::make_unique<Module>();
+  module->handle = reinterpret_cast<HMODULE>(module.get());
   module->path = path;
   std::vector<BYTE> section;
   if (ReadResourceSection(path, &section)) {
@@ -228,6 +237,23 @@ int FindObjectOfAddress(struct dl_phdr_info* info, size_t, void* data) {
   return 0;
 }
 
+// The module whose image holds `address`: a PE image of this layer, or an
+// object the system loader mapped (recorded on first sight).
+Module* ModuleOfAddress(const void* address) {
+  for (auto& m : g_modules) {
+    if (m->pe && !m->dataFile && m->pe->Contains(address)) return m.get();
+  }
+  AddressQuery query{reinterpret_cast<uintptr_t>(address), std::string(), false};
+  dl_iterate_phdr(FindObjectOfAddress, &query);
+  if (!query.found || query.path.empty()) return nullptr;
+  Module* module = FindImage(query.path);
+  if (!module) {
+    module = AddModule(query.path);
+    module->implicit = true;
+  }
+  return module;
+}
+
 bool MatchesId(const ResourceId& id, const char16_t* wanted, WORD wantedNumber, bool wantedIsNumber) {
   if (wantedIsNumber) return id.isNumber && id.number == wantedNumber;
   if (id.isNumber) return false;
@@ -272,6 +298,72 @@ HRSRC FindResourceCommon(HMODULE handle, const char16_t* nameText, WORD nameNumb
   return nullptr;
 }
 
+// ---- PE32 images
+
+bool IsPeFile(const std::string& path) {
+  char magic[2] = {0, 0};
+  std::ifstream file(path, std::ios::binary);
+  return file.read(magic, 2) && winapi::pe::LooksLikeImage(reinterpret_cast<const BYTE*>(magic), 2);
+}
+
+ResourceId IdOf(const winapi::pe::ResourceName& name) {
+  ResourceId id;
+  id.isNumber = name.isNumber;
+  id.number = name.number;
+  for (char16_t c : name.text) id.text.push_back(UpperAscii(c));
+  return id;
+}
+
+// At process exit every image still loaded hears of it, with a non-null
+// reserved pointer as Windows gives, the last loaded first; none is unmapped,
+// and a FreeLibrary after this only drops its reference.
+void DetachAtExit() {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  g_processExiting = true;
+  std::vector<Module*> images;
+  for (auto& m : g_modules) {
+    if (m->pe && !m->dataFile && m->refs > 0) images.push_back(m.get());
+  }
+  for (auto it = images.rbegin(); it != images.rend(); ++it) {
+    (*it)->pe->Notify(DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1));
+  }
+}
+
+HMODULE LoadPeModule(const std::string& path, bool dataFile) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::unique_ptr<winapi::pe::MappedImage> image;
+  const DWORD status = winapi::pe::MappedImage::Map(path, file, dataFile, &image);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    return nullptr;
+  }
+  auto record = std::make_unique<Module>();
+  record->handle = image->handle();
+  record->path = path;
+  record->dataFile = dataFile;
+  record->refs = 1;
+  for (const winapi::pe::Resource& r : image->resources()) {
+    record->resources.push_back(ResourceEntry{IdOf(r.type), IdOf(r.name), r.language, image->At(r.dataRva), r.size});
+  }
+  record->pe = std::move(image);
+  g_modules.push_back(std::move(record));
+  Module* module = g_modules.back().get();
+  WinapiCountObject(WinapiModules, 1);
+  if (dataFile) return module->handle;
+
+  static const bool exitHandler = std::atexit(DetachAtExit) == 0;
+  (void)exitHandler;
+  if (!module->pe->Notify(DLL_PROCESS_ATTACH, nullptr)) {
+    module->pe->Notify(DLL_PROCESS_DETACH, nullptr);
+    RemoveModule(module);
+    WinapiCountObject(WinapiModules, -1);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  return module->handle;
+}
+
 }  // namespace
 
 namespace winapi {
@@ -314,18 +406,22 @@ EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
   // An image already mapped (by an earlier load, or by the system loader) is
   // shared, whatever the flags.
   Module* loaded = FindImage(path);
-  if (loaded && (loaded->dl || loaded->implicit)) {
+  if (loaded && IsLoadedImage(loaded)) {
     ++loaded->refs;
-    return reinterpret_cast<HMODULE>(loaded);
+    return loaded->handle;
   }
 
-  if (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
+  const bool dataFile =
+      (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) != 0;
+  if (IsPeFile(path)) return LoadPeModule(path, dataFile);
+  if (dataFile) {
     std::vector<BYTE> section;
     if (!ReadResourceSection(path, &section)) {
       SetLastError(ERROR_BAD_EXE_FORMAT);
       return nullptr;
     }
     auto module = std::make_unique<Module>();
+    module->handle = reinterpret_cast<HMODULE>(module.get());
     module->path = path;
     module->dataFile = true;
     module->refs = 1;
@@ -377,6 +473,12 @@ EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
     RemoveModule(module);
     return TRUE;
   }
+  if (module->pe) {
+    if (g_processExiting) return TRUE;
+    module->pe->Notify(DLL_PROCESS_DETACH, nullptr);
+    RemoveModule(module);
+    return TRUE;
+  }
   if (module->dl) {
     auto dllMain = reinterpret_cast<DllMainProc>(dlsym(module->dl, "DllMain"));
     if (dllMain) dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
@@ -390,6 +492,7 @@ EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
 EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE handle, LPCSTR name) {
   std::lock_guard<std::recursive_mutex> hold(g_lock);
   Module* module = Find(handle);
+  if (module && module->pe && !module->dataFile && name) return module->pe->Export(name);
   if (!module || !module->dl || !name || IS_INTRESOURCE(name)) {
     SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
     return nullptr;
@@ -444,16 +547,10 @@ EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* resul
   if (!name) {
     module = MainProgram();
   } else if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
-    AddressQuery query{reinterpret_cast<uintptr_t>(name), std::string(), false};
-    dl_iterate_phdr(FindObjectOfAddress, &query);
-    if (!query.found || query.path.empty()) {
+    module = ModuleOfAddress(name);
+    if (!module) {
       SetLastError(ERROR_INVALID_ADDRESS);
       return FALSE;
-    }
-    module = FindImage(query.path);
-    if (!module) {
-      module = AddModule(query.path);
-      module->implicit = true;
     }
   } else {
     const std::string wanted(name);
@@ -470,10 +567,11 @@ EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* resul
       return FALSE;
     }
   }
-  if (!(flags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)) && module->dl) {
+  if (!(flags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)) &&
+      (module->dl || module->pe)) {
     ++module->refs;
   }
-  *result = reinterpret_cast<HMODULE>(module);
+  *result = module->handle;
   return TRUE;
 }
 
