@@ -40,6 +40,7 @@ class ImageView {
   // Copies `length` bytes at `rva`; false when any of them lies outside the
   // headers or a section.
   bool Read(uint64_t rva, size_t length, BYTE* out) const {
+    if (length == 0) return true;
     const uint64_t end = rva + length;
     if (end <= m_image.sizeOfHeaders) {
       std::memcpy(out, m_file + rva, length);
