@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "options.h"
 #include "registry_store.h"
+#include "toolbar_png.h"
 #include "winapi_control.h"
 
 namespace {
@@ -67,6 +68,9 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
     return 0;
+  }
+  if (!options.png.empty() && !host::CanWriteToolbarPng()) {
+    return host::Fail("--png is not available in this build: it has no cairo and pango to draw with", 2);
   }
   if (options.dateGiven) {
     SYSTEMTIME date;
