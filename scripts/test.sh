@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The test command: native build with AddressSanitizer and
-# UndefinedBehaviorSanitizer and all its tests, the Windows DLL cross-build and
-# its checks, the i386 build and its tests, and the bounded fuzz runs. Prints
-# one closing line of totals.
+# The test command: the Windows DLL cross-build and its checks (first: the
+# other builds' tests read the DLL, and the i386 build runs it), the native
+# build with AddressSanitizer and UndefinedBehaviorSanitizer and all its tests,
+# the i386 build and its tests, and the bounded fuzz runs. Prints one closing
+# line of totals.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh" test || exit 1
@@ -26,15 +27,6 @@ record() {  # record <ctest log>
 
 step() { echo; echo "== $*"; }
 
-step "native build (ASan, UBSan)"
-native="$top/build/test"
-cmake -S "$top" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYBANDER_SANITIZE=ON >/dev/null &&
-  cmake --build "$native" -j2 || { echo "native build failed"; exit 1; }
-step "native tests"
-(cd "$native" && ctest -j2 --output-on-failure --timeout 600) 2>&1 | tee "$native/ctest.log"
-[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-record "$native/ctest.log"
-
 step "Windows DLL (i686-w64-mingw32)"
 win="$top/build/win"
 cmake -S "$top" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" \
@@ -43,6 +35,15 @@ cmake -S "$top" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-
 (cd "$win" && ctest --output-on-failure -V) 2>&1 | tee "$win/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 record "$win/ctest.log"
+
+step "native build (ASan, UBSan)"
+native="$top/build/test"
+cmake -S "$top" -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAYBANDER_SANITIZE=ON >/dev/null &&
+  cmake --build "$native" -j2 || { echo "native build failed"; exit 1; }
+step "native tests"
+(cd "$native" && ctest -j2 --output-on-failure --timeout 600) 2>&1 | tee "$native/ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+record "$native/ctest.log"
 
 step "i386 build (32-bit, Windows calling conventions and layouts)"
 i386="$top/build/i386"

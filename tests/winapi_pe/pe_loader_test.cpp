@@ -67,15 +67,18 @@ typedef void (*Reporter)(char, DWORD, LPVOID);
 typedef const char* (*EventsProc)();
 typedef void (*SetReporterProc)(Reporter);
 
-void SetReporter(HMODULE probe, Reporter reporter) {
-  reinterpret_cast<SetReporterProc>(GetProcAddress(probe, "ProbeSetReporter"))(reporter);
+template <class Function>
+Function Proc(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
+
+void SetReporter(HMODULE probe, Reporter reporter) { Proc<SetReporterProc>(probe, "ProbeSetReporter")(reporter); }
 
 TEST(PeLoader, TlsCallbacksComeFirstOnAttachAndLastOnDetach) {
   HMODULE probe = LoadLibraryA(PE_PROBE_DLL);
   ASSERT_NE(probe, nullptr) << GetLastError();
   EXPECT_EQ(LoadLibraryA(PE_PROBE_DLL), probe) << "a second reference to the same image";
-  EXPECT_STREQ(reinterpret_cast<EventsProc>(GetProcAddress(probe, "ProbeEvents"))(), "t1 m1 ");
+  EXPECT_STREQ(Proc<EventsProc>(probe, "ProbeEvents")(), "t1 m1 ");
   g_reported.clear();
   SetReporter(probe, Report);
   EXPECT_TRUE(FreeLibrary(probe));

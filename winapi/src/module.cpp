@@ -341,6 +341,9 @@ void DetachAtExit() {
   for (auto it = images.rbegin(); it != images.rend(); ++it) {
     (*it)->pe->Notify(DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1));
   }
+  // The records go with the layer's statics; the images stay mapped until
+  // the process is gone, as exit handlers and destructors may still run after.
+  for (Module* image : images) image->pe.release();
 }
 
 HMODULE LoadPeModule(const std::string& path, bool dataFile) {
