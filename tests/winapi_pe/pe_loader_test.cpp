@@ -97,6 +97,34 @@ TEST(PeLoader, AnEntryPointThatRefusesLeavesNothingLoaded) {
   EXPECT_EQ(WinapiLiveCount(WinapiModules), modules);
 }
 
+// A second image wanting the same address is moved: its absolute addresses
+// are relocated, unless it has no relocations.
+TEST(PeLoader, AnImageWhoseAddressIsTakenIsRelocated) {
+  std::vector<BYTE> bytes = pe_test::ReadFile(PE_PROBE_DLL);
+  const std::string copy = pe_test::WriteTemporary(bytes, "pe_probe.dll");
+  const size_t characteristics = bytes[0x3C] + (bytes[0x3D] << 8) + 4 + 18;
+  bytes[characteristics] |= 0x01;  // IMAGE_FILE_RELOCS_STRIPPED
+  const std::string fixed = pe_test::WriteTemporary(bytes, "pe_probe.dll");
+
+  HMODULE first = LoadLibraryA(PE_PROBE_DLL);
+  HMODULE moved = LoadLibraryA(copy.c_str());
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(moved, nullptr);
+  EXPECT_NE(moved, first);
+  for (HMODULE probe : {first, moved}) {
+    const char* events = Proc<EventsProc>(probe, "ProbeEvents")();
+    EXPECT_STREQ(events, "t1 m1 ");
+    HMODULE owner = nullptr;
+    EXPECT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   events, &owner));
+    EXPECT_EQ(owner, probe);
+  }
+  EXPECT_EQ(LoadLibraryA(fixed.c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_ADDRESS));
+  EXPECT_TRUE(FreeLibrary(moved));
+  EXPECT_TRUE(FreeLibrary(first));
+}
+
 TEST(PeLoaderDeathTest, ProcessExitDetachesWithANonNullReservedPointer) {
   EXPECT_EXIT(
       {
