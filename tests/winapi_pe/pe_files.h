@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -24,19 +27,35 @@ inline std::vector<BYTE> DllBytes() {
   return bytes;
 }
 
-// Writes `bytes` to a new file named `name` in a folder of its own.
-inline std::string WriteTemporary(const std::vector<BYTE>& bytes, const std::string& name) {
-  char folder[] = "/tmp/winapi-pe-XXXXXX";
-  if (!mkdtemp(folder)) return std::string();
-  const std::string path = std::string(folder) + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
+// A file named `name` holding `bytes`, in a folder of its own, both removed
+// with the object.
+class TemporaryFile {
+ public:
+  TemporaryFile(const std::vector<BYTE>& bytes, const std::string& name) {
+    char folder[] = "/tmp/winapi-pe-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    m_folder = folder;
+    m_path = m_folder + "/" + name;
+    std::ofstream(m_path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ~TemporaryFile() {
+    if (m_folder.empty()) return;
+    unlink(m_path.c_str());
+    rmdir(m_folder.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const char* path() const { return m_path.c_str(); }
+
+ private:
+  std::string m_folder;
+  std::string m_path;
+};
 
 // daybander.dll with every NUL-terminated "VirtualQuery" renamed
 // "VirtualQuerx": an import from KERNEL32.dll that no Windows has.
-inline std::string DllWithAMissingImport() {
+inline std::vector<BYTE> DllWithAMissingImport() {
   std::vector<BYTE> bytes = DllBytes();
   const std::string name("VirtualQuery", sizeof("VirtualQuery"));
   int renamed = 0;
@@ -47,7 +66,7 @@ inline std::string DllWithAMissingImport() {
     }
   }
   EXPECT_GT(renamed, 0);
-  return WriteTemporary(bytes, "daybander.dll");
+  return bytes;
 }
 
 }  // namespace pe_test

@@ -116,9 +116,9 @@ TEST(PeImage, DamageAnywhereIsABadFormatNeverACrash) {
 // still gives its resources, looked up as Windows does (types and names
 // without regard to case), and no procedures.
 TEST(PeImage, DataFileLoadsNeedNothingBound) {
-  const std::string path = pe_test::DllWithAMissingImport();
+  const pe_test::TemporaryFile dll(pe_test::DllWithAMissingImport(), "daybander.dll");
   const LONG modules = WinapiLiveCount(WinapiModules);
-  HMODULE data = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE data = LoadLibraryExA(dll.path(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(data, nullptr) << GetLastError();
   HRSRC script = FindResourceA(data, MAKEINTRESOURCEA(101), "registry");
   ASSERT_NE(script, nullptr);

@@ -16,10 +16,10 @@
 namespace {
 
 TEST(PeLoader, AMissingImportFailsTheLoadAndIsNamed) {
-  const std::string path = pe_test::DllWithAMissingImport();
+  const pe_test::TemporaryFile dll(pe_test::DllWithAMissingImport(), "daybander.dll");
   const LONG modules = WinapiLiveCount(WinapiModules);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(LoadLibraryA(path.c_str()), nullptr);
+  EXPECT_EQ(LoadLibraryA(dll.path()), nullptr);
   const DWORD error = GetLastError();
   const std::string message = testing::internal::GetCapturedStderr();
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
@@ -89,9 +89,9 @@ TEST(PeLoader, TlsCallbacksComeFirstOnAttachAndLastOnDetach) {
 }
 
 TEST(PeLoader, AnEntryPointThatRefusesLeavesNothingLoaded) {
-  const std::string path = pe_test::WriteTemporary(pe_test::ReadFile(PE_PROBE_DLL), "fail_probe.dll");
+  const pe_test::TemporaryFile refusing(pe_test::ReadFile(PE_PROBE_DLL), "fail_probe.dll");
   const LONG modules = WinapiLiveCount(WinapiModules);
-  EXPECT_EQ(LoadLibraryA(path.c_str()), nullptr);
+  EXPECT_EQ(LoadLibraryA(refusing.path()), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
   EXPECT_EQ(GetModuleHandleA("fail_probe.dll"), nullptr);
   EXPECT_EQ(WinapiLiveCount(WinapiModules), modules);
@@ -101,13 +101,13 @@ TEST(PeLoader, AnEntryPointThatRefusesLeavesNothingLoaded) {
 // are relocated, unless it has no relocations.
 TEST(PeLoader, AnImageWhoseAddressIsTakenIsRelocated) {
   std::vector<BYTE> bytes = pe_test::ReadFile(PE_PROBE_DLL);
-  const std::string copy = pe_test::WriteTemporary(bytes, "pe_probe.dll");
+  const pe_test::TemporaryFile copy(bytes, "pe_probe.dll");
   const size_t characteristics = bytes[0x3C] + (bytes[0x3D] << 8) + 4 + 18;
   bytes[characteristics] |= 0x01;  // IMAGE_FILE_RELOCS_STRIPPED
-  const std::string fixed = pe_test::WriteTemporary(bytes, "pe_probe.dll");
+  const pe_test::TemporaryFile fixed(bytes, "pe_probe.dll");
 
   HMODULE first = LoadLibraryA(PE_PROBE_DLL);
-  HMODULE moved = LoadLibraryA(copy.c_str());
+  HMODULE moved = LoadLibraryA(copy.path());
   ASSERT_NE(first, nullptr);
   ASSERT_NE(moved, nullptr);
   EXPECT_NE(moved, first);
@@ -119,7 +119,7 @@ TEST(PeLoader, AnImageWhoseAddressIsTakenIsRelocated) {
                                    events, &owner));
     EXPECT_EQ(owner, probe);
   }
-  EXPECT_EQ(LoadLibraryA(fixed.c_str()), nullptr);
+  EXPECT_EQ(LoadLibraryA(fixed.path()), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_ADDRESS));
   EXPECT_TRUE(FreeLibrary(moved));
   EXPECT_TRUE(FreeLibrary(first));
