@@ -63,6 +63,11 @@ int Run(const host::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The host is a program of this system, whose command line, file names and
+  // terminal are UTF-8: it runs as a Windows program does whose manifest asks
+  // for UTF-8 as its ANSI code page, and the library it loads meets that code
+  // page, as a library may.
+  WinapiSetAnsiCodePage(CP_UTF8);
   host::Options options;
   std::string error;
   if (!host::ParseOptions(argc, argv, &options, &error)) return host::Fail(error, 2);
