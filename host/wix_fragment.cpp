@@ -113,7 +113,7 @@ bool ReadRegistry(std::vector<Key>* keys, std::string* error) {
   return true;
 }
 
-// The registry roots that Windows offers but an installer cannot write.
+// Fails when the library wrote under a root that no installer row can name.
 bool OnlyInstallerRoots(std::string* error) {
   for (HKEY other : {HKEY_CURRENT_CONFIG, HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA}) {
     DWORD subkeys = 0, values = 0;
@@ -300,11 +300,10 @@ int RunWix(const Options& options) {
   if (!Register(library, &modulePath, &written, &stayed, &error)) return Fail(error);
   const size_t slash = modulePath.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1);
-  const std::string fileName = modulePath.substr(slash == std::string::npos ? 0 : slash + 1);
 
   std::string out =
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-      "<!-- The registry entries that registering " + XmlEscaped(Utf8FromAnsi(fileName)) + " writes, as installer\n"
+      "<!-- The registry entries that registering the library writes, as installer\n"
       "     rows: made by \"daybander wix\" from the library itself; do not edit.\n"
       "     A key of the library's own is the row \"*\" (made on install, removed\n"
       "     with all below it on uninstall); keys that unregistering leaves, such\n"
