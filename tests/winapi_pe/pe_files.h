@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "pe_image.h"
+
 namespace pe_test {
 
 inline std::vector<BYTE> ReadFile(const std::string& path) {
@@ -20,10 +22,10 @@ inline std::vector<BYTE> ReadFile(const std::string& path) {
   return std::vector<BYTE>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-// daybander.dll as the Windows build made it.
-inline std::vector<BYTE> DllBytes() {
-  std::vector<BYTE> bytes = ReadFile(DAYBANDER_DLL);
-  EXPECT_FALSE(bytes.empty()) << "no " DAYBANDER_DLL ": build the Windows DLL first (scripts/test.sh does)";
+// A PE file the Windows build made (DAYBANDER_DLL, PE_PROBE_DLL).
+inline std::vector<BYTE> BuiltFile(const char* path) {
+  std::vector<BYTE> bytes = ReadFile(path);
+  EXPECT_FALSE(bytes.empty()) << "no " << path << ": build the Windows DLL first (scripts/test.sh does)";
   return bytes;
 }
 
@@ -53,20 +55,24 @@ class TemporaryFile {
   std::string m_path;
 };
 
-// daybander.dll with every NUL-terminated "VirtualQuery" renamed
-// "VirtualQuerx": an import from KERNEL32.dll that no Windows has.
-inline std::vector<BYTE> DllWithAMissingImport() {
-  std::vector<BYTE> bytes = DllBytes();
-  const std::string name("VirtualQuery", sizeof("VirtualQuery"));
-  int renamed = 0;
-  for (size_t at = 0; at + name.size() <= bytes.size(); ++at) {
-    if (std::equal(name.begin(), name.end(), bytes.begin() + static_cast<long>(at))) {
-      bytes[at + name.size() - 2] = 'x';
-      ++renamed;
+// daybander.dll with its first imported function renamed (its last letter
+// made "!"), as no DLL exports it; `missing` names it as DLL!function.
+struct DllWithAMissingImport {
+  DllWithAMissingImport() : bytes(BuiltFile(DAYBANDER_DLL)) {
+    winapi::pe::Image image;
+    if (winapi::pe::ReadImage(bytes.data(), bytes.size(), winapi::pe::kEverything, &image) != ERROR_SUCCESS ||
+        image.imports.empty() || image.imports[0].functions.empty()) {
+      ADD_FAILURE() << "daybander.dll imports nothing by name";
+      return;
     }
+    const std::string name = image.imports[0].functions[0].name + '\0';
+    for (size_t at = 0; at + name.size() <= bytes.size(); ++at) {
+      if (std::equal(name.begin(), name.end(), bytes.begin() + static_cast<long>(at))) bytes[at + name.size() - 2] = '!';
+    }
+    missing = image.imports[0].name + "!" + name.substr(0, name.size() - 2) + "!";
   }
-  EXPECT_GT(renamed, 0);
-  return bytes;
-}
+  std::vector<BYTE> bytes;
+  std::string missing;
+};
 
 }  // namespace pe_test

@@ -18,7 +18,7 @@ using winapi::pe::ReadImage;
 // The DLL's bytes, with the offsets of its headers and directories found from
 // an intact copy, to be damaged one place at a time.
 struct Dll {
-  Dll() : bytes(pe_test::DllBytes()) {
+  explicit Dll(const char* path) : bytes(pe_test::BuiltFile(path)) {
     if (bytes.size() < 0x40) return;
     EXPECT_EQ(ReadImage(bytes.data(), bytes.size(), winapi::pe::kEverything, &image), ERROR_SUCCESS);
     pe = Dword(0x3C);
@@ -55,7 +55,8 @@ TEST(PeImage, DamageAnywhereIsABadFormatNeverACrash) {
   struct Case {
     const char* damage;
     std::function<void(Dll&)> apply;
-    bool dataFileLoads;  // a data file needs only headers, sections and resources
+    bool dataFileLoads;                 // a data file needs only headers, sections and resources
+    const char* file = DAYBANDER_DLL;  // which has no TLS directory: pe_probe.dll has
   };
   const Case cases[] = {
       {"file cut inside the headers", [](Dll& d) { d.bytes.resize(0x100); }, false},
@@ -97,10 +98,14 @@ TEST(PeImage, DamageAnywhereIsABadFormatNeverACrash) {
        [](Dll& d) { d.SetDword(d.Offset(d.Directory(kExports)) + 32, 0x7FFFFFF0); }, true},
       {"exported name past the address table",
        [](Dll& d) { d.SetWord(d.Offset(d.Dword(d.Offset(d.Directory(kExports)) + 36)), 0xFFFF); }, true},
-      {"TLS callbacks below the image", [](Dll& d) { d.SetDword(d.Offset(d.Directory(kTls)) + 12, 0x10); }, true},
+      {"TLS callbacks below the image", [](Dll& d) { d.SetDword(d.Offset(d.Directory(kTls)) + 12, 0x10); }, true,
+       PE_PROBE_DLL},
+      {"TLS index past the image",
+       [](Dll& d) { d.SetDword(d.Offset(d.Directory(kTls)) + 8, d.image.imageBase + d.image.sizeOfImage); }, true,
+       PE_PROBE_DLL},
   };
   for (const Case& c : cases) {
-    Dll dll;
+    Dll dll(c.file);
     ASSERT_FALSE(dll.image.sections.empty());
     c.apply(dll);
     Image image;
@@ -116,7 +121,7 @@ TEST(PeImage, DamageAnywhereIsABadFormatNeverACrash) {
 // still gives its resources, looked up as Windows does (types and names
 // without regard to case), and no procedures.
 TEST(PeImage, DataFileLoadsNeedNothingBound) {
-  const pe_test::TemporaryFile dll(pe_test::DllWithAMissingImport(), "daybander.dll");
+  const pe_test::TemporaryFile dll(pe_test::DllWithAMissingImport().bytes, "daybander.dll");
   const LONG modules = WinapiLiveCount(WinapiModules);
   HMODULE data = LoadLibraryExA(dll.path(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(data, nullptr) << GetLastError();

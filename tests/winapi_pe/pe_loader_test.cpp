@@ -1,6 +1,7 @@
 // PE32 images run by the i386 build: a missing import named, exports by name
-// and by ordinal, the module functions on an image's handle, and when the TLS
-// callbacks and the entry point are called and with what.
+// and by ordinal, the module functions on an image's handle, relocation, the
+// thread block, and when the TLS callbacks and the entry point are called and
+// with what.
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "pe_files.h"
 #include "winapi_control.h"
@@ -16,14 +18,15 @@
 namespace {
 
 TEST(PeLoader, AMissingImportFailsTheLoadAndIsNamed) {
-  const pe_test::TemporaryFile dll(pe_test::DllWithAMissingImport(), "daybander.dll");
+  const pe_test::DllWithAMissingImport patched;
+  const pe_test::TemporaryFile dll(patched.bytes, "daybander.dll");
   const LONG modules = WinapiLiveCount(WinapiModules);
   testing::internal::CaptureStderr();
   EXPECT_EQ(LoadLibraryA(dll.path()), nullptr);
   const DWORD error = GetLastError();
   const std::string message = testing::internal::GetCapturedStderr();
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-  EXPECT_NE(message.find("KERNEL32.dll!VirtualQuerx"), std::string::npos) << message;
+  EXPECT_NE(message.find(patched.missing), std::string::npos) << patched.missing << " in: " << message;
   EXPECT_EQ(WinapiLiveCount(WinapiModules), modules);
 }
 
@@ -86,6 +89,26 @@ TEST(PeLoader, TlsCallbacksComeFirstOnAttachAndLastOnDetach) {
   EXPECT_TRUE(FreeLibrary(probe));
   EXPECT_EQ(g_reported, "m0 t0 ") << "detached with a null reserved pointer";
   EXPECT_EQ(GetModuleHandleA("pe_probe.dll"), nullptr);
+}
+
+// Every thread that runs image code, once it has come through the loader
+// (here GetProcAddress), has a thread block at %fs and Windows' x87 control.
+TEST(PeLoader, ThreadsRunningImageCodeHaveAThreadBlock) {
+  HMODULE probe = LoadLibraryA(PE_PROBE_DLL);
+  ASSERT_NE(probe, nullptr) << GetLastError();
+  typedef int (*SaneProc)();
+  typedef unsigned (*ControlWordProc)();
+  EXPECT_EQ(Proc<SaneProc>(probe, "ProbeThreadBlockIsSane")(), 1);
+  EXPECT_EQ(Proc<ControlWordProc>(probe, "ProbeControlWord")(), 0x27Fu);
+  int sane = 0;
+  unsigned controlWord = 0;
+  std::thread([&] {
+    sane = Proc<SaneProc>(probe, "ProbeThreadBlockIsSane")();
+    controlWord = Proc<ControlWordProc>(probe, "ProbeControlWord")();
+  }).join();
+  EXPECT_EQ(sane, 1);
+  EXPECT_EQ(controlWord, 0x27Fu);
+  EXPECT_TRUE(FreeLibrary(probe));
 }
 
 TEST(PeLoader, AnEntryPointThatRefusesLeavesNothingLoaded) {

@@ -1,8 +1,10 @@
-/* A small PE image for the loader's tests: it records each call of its TLS
- * callback and its entry point ("t" or "m", the reason, "!" for a non-null
- * reserved pointer), and refuses to attach when its file name holds "fail".
- * Built without a C runtime, so that it imports only the two functions it
- * calls. */
+/* A small PE image for the loader's tests, built with MinGW's own C runtime
+ * start-up code (as daybander.dll once was): that code reads the thread
+ * environment block through %fs during attach, runs TLS callbacks of its
+ * own, and imports the part of msvcrt.dll that winapi/ provides. The image
+ * records each call of its own TLS callback and of DllMain ("t" or "m", the
+ * reason, "!" for a non-null reserved pointer), and refuses to attach when
+ * its file name holds "fail". */
 #include <windows.h>
 
 typedef void (*ProbeReporter)(char who, DWORD reason, LPVOID reserved);
@@ -28,21 +30,32 @@ __declspec(dllexport) const char* ProbeEvents(void) { return g_events; }
 /* From now on each call goes to `reporter` instead (it outlives the image). */
 __declspec(dllexport) void ProbeSetReporter(ProbeReporter reporter) { g_reporter = reporter; }
 
+/* Whether %fs addresses a thread environment block laid out as Windows lays
+ * it out: its own address at 0x18, the running stack between the limit at 8
+ * and the base at 4. */
+__declspec(dllexport) int ProbeThreadBlockIsSane(void) {
+  NT_TIB* block;
+  char here;
+  __asm__ volatile("movl %%fs:0x18, %0" : "=r"(block));
+  return block && block->Self == block && (char*)block->StackLimit < &here && &here < (char*)block->StackBase;
+}
+
+/* The x87 control word the image's code runs with. */
+__declspec(dllexport) unsigned ProbeControlWord(void) {
+  unsigned short word;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word;
+}
+
 static void NTAPI ProbeTlsCallback(PVOID module, DWORD reason, PVOID reserved) {
   (void)module;
   Record('t', reason, reserved);
 }
 
-/* The TLS directory the linker points the image at: one byte of template,
- * one callback. */
-ULONG _tls_index;
-char _tls_start __attribute__((section(".tls"))) = 0;
-char _tls_end __attribute__((section(".tls$ZZZ"))) = 0;
-PIMAGE_TLS_CALLBACK g_tlsCallbacks[] = {ProbeTlsCallback, 0};
-const IMAGE_TLS_DIRECTORY _tls_used = {(DWORD)&_tls_start, (DWORD)&_tls_end, (DWORD)&_tls_index,
-                                       (DWORD)g_tlsCallbacks, 0, 0};
+/* After the runtime's own callbacks (.CRT$XLC and on). */
+PIMAGE_TLS_CALLBACK g_probeTlsCallback __attribute__((section(".CRT$XLY"), used)) = ProbeTlsCallback;
 
-BOOL WINAPI ProbeMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   char path[MAX_PATH];
   const char* p;
   Record('m', reason, reserved);
