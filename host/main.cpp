@@ -84,6 +84,6 @@ int main(int argc, char** argv) {
   const int status = Run(options);
   CoUninitialize();
 
-  if (options.command != "registry" && !store.Save(&error)) return host::Fail(error);
+  if (!store.Close(&error)) return host::Fail(error);
   return status;
 }
