@@ -110,15 +110,14 @@ class Reader {
   // backslash, the next one's leading blanks dropped. m_ended tells whether
   // its last line ended with a line feed.
   LONG NextLogicalLine(std::string* out, bool* more) {
-    bool& ended = m_ended;
-    *more = NextLine(out, &ended);
+    *more = NextLine(out, &m_ended);
     if (!*more) return ERROR_SUCCESS;
     // A name could not carry a NUL, and data is written in hex.
     if (out->find('\0') != std::string::npos) return ERROR_REGISTRY_CORRUPT;
     const bool isHex = out->find("hex") != std::string::npos;
     std::string next;
     while (isHex && !out->empty() && out->back() == '\\') {
-      if (!NextLine(&next, &ended)) return ERROR_REGISTRY_CORRUPT;
+      if (!NextLine(&next, &m_ended)) return ERROR_REGISTRY_CORRUPT;
       if (next.find('\0') != std::string::npos) return ERROR_REGISTRY_CORRUPT;
       out->pop_back();
       size_t first = 0;
