@@ -21,18 +21,12 @@ namespace {
 
 using testing_support::DumpRegistry;
 
-std::string Repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
-}
-
-// Sections that go `levels` deep, 32 new levels at a time.
-std::string Ladder(int levels) {
+// Sections that go `levels` deep, `step` new levels at a time.
+std::string Ladder(int levels, int step) {
   std::string out, path = "[HKEY_CURRENT_USER";
   for (int level = 1; level <= levels; ++level) {
     path += "\\L";
-    if (level % 32 == 0 || level == levels) out += path + "]\n";
+    if (level % step == 0 || level == levels) out += path + "]\n";
   }
   return out;
 }
@@ -187,8 +181,8 @@ TEST_F(RegistryFile, AFileThatCannotBeParsedIsReportedAndLeftAlone) {
       {std::string("REGEDIT4\n[HKEY_CURRENT_USER\\A\0B]\n", 33), 2},
       // What the live registry would refuse, found while reading.
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\n", 3},
-      {"REGEDIT4\n\n[HKEY_CURRENT_USER" + Repeat("\\L", 33) + "]\n", 3},
-      {"REGEDIT4\n" + Ladder(513), 18},
+      {"REGEDIT4\n\n" + Ladder(33, 33), 3},
+      {"REGEDIT4\n" + Ladder(513, 32), 18},
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"" + std::string(16384, 'v') + "\"=\"\"\n", 3},
       // Continued and cut short.
       {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex:01,\\\n  0" + std::string(1, '\0') + "2\n", 4},
