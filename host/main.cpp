@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "options.h"
 #include "registry_store.h"
+#include "toolbar_png.h"
 #include "winapi_control.h"
 
 namespace {
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
     return 0;
+  }
+  if (!options.png.empty() && !host::CanWriteToolbarPng()) {
+    return host::Fail("--png is not available in this build: it has no cairo and pango to draw with", 2);
   }
   std::vector<SYSTEMTIME> dates(options.dates.size());
   for (size_t i = 0; i < dates.size(); ++i) {

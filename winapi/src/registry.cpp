@@ -187,9 +187,10 @@ ULONG_PTR g_nextHandle = 0x10000;
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
 // The root index of a predefined key, or -1. Both the sign-extended form of the
-// SDK's macros and a zero-extended 32-bit value are accepted.
+// SDK's macros and a zero-extended 32-bit value are accepted (on i386 the two
+// are one).
 int PredefinedIndex(HKEY hkey) {
-  const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(hkey);
+  const uint64_t value = reinterpret_cast<ULONG_PTR>(hkey);
   const ULONG_PTR high = value >> 32;
   if (high != 0 && high != 0xFFFFFFFFu) return -1;
   const DWORD low = static_cast<DWORD>(value & 0xFFFFFFFFu);
