@@ -365,6 +365,9 @@ HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY 
     return SkipBlock(parser, token);
   }
   CDepthGuard level(parser);
+  // A run of created keys is read again to be undone, so it stays within one
+  // block: a key may have a second block (after a Delete or a value entry).
+  if (parentEntry) parentEntry->childRun = -1;
 
   CRegKeyHandle key;
   // The current key as the journal knows it. Before the first key entry there

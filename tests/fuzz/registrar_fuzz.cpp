@@ -53,8 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(block >= 0 && static_cast<size_t>(block) <= script.size());
       WinapiResetRegistry();
       Require(registrar.ScriptRegister(kInPlace) == S_OK);
-      Require(registrar.ScriptRegister(script.substr(0, static_cast<size_t>(block)).c_str()) == S_OK);
-      Require(DumpAll() == after);
+      if (registrar.ScriptRegister(script.substr(0, static_cast<size_t>(block)).c_str()) == S_OK) {
+        Require(DumpAll() == after);
+      } else {
+        // The failing block began inside a substituted value (a quote in it
+        // ends a token): the text as written has no place to cut there.
+        Require(script[static_cast<size_t>(block)] == '%');
+      }
     }
     registrar.ScriptUnregister(script.c_str());
   }

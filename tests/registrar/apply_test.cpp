@@ -205,7 +205,8 @@ const char kFoundInPlace[] =
 const char* const kThreeBlocks[] = {
     "HKCR { Earlier { val e = s 1 } }\r\n",
     "HKCU {\r\n"
-    "  Pre = s after { val over = d 7 val added = s new New { val n = s 1 } Child { val c2 = s 2 } }\r\n"
+    "  Pre = s after { val over = d 7 val added = s new Child { val c2 = s 2 } New { val n = s 1 } }\r\n"
+    "  Delete Absent { Again }\r\n"
     "  ForceRemove OLD = s fresh { Fresh }\r\n"
     "  Delete Gone\r\n"
     "  Brand { Newer = s x } Second\r\n"
