@@ -129,9 +129,38 @@ LONG SaveTree(HKEY parent, LPCSTR name, LPCSTR storedName, CSaveBuffer* out, CTr
   return out->failed() ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
 }
 
+// Orders names as the registry lists subkeys: bytes, ASCII letters folded to
+// upper case.
+int CompareFolded(LPCSTR a, LPCSTR b) {
+  for (;; ++a, ++b) {
+    const BYTE x = static_cast<BYTE>(*a >= 'a' && *a <= 'z' ? *a - 'a' + 'A' : *a);
+    const BYTE y = static_cast<BYTE>(*b >= 'a' && *b <= 'z' ? *b - 'a' + 'A' : *b);
+    if (x != y || !x) return x < y ? -1 : x > y ? 1 : 0;
+  }
+}
+
 // The name parent lists for its subkey name: keys are found whatever the case
-// of the name, but a restored key must keep the case it had.
+// of the name, but a restored key must keep the case it had. Subkeys come
+// listed in order of their names, so a binary search finds it among many; a
+// listing in another order falls back to a walk.
 void StoredKeyName(HKEY parent, LPCSTR name, char (&stored)[256]) {
+  DWORD count = 0;
+  if (RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr) == ERROR_SUCCESS) {
+    DWORD low = 0, high = count;
+    while (low < high) {
+      const DWORD middle = low + (high - low) / 2;
+      DWORD length = sizeof(stored);
+      if (RegEnumKeyExA(parent, middle, stored, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      const int order = CompareFolded(stored, name);
+      if (order == 0) return;
+      if (order < 0) {
+        low = middle + 1;
+      } else {
+        high = middle;
+      }
+    }
+  }
   for (DWORD index = 0;; ++index) {
     DWORD length = sizeof(stored);
     if (RegEnumKeyExA(parent, index, stored, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;

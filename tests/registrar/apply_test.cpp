@@ -265,6 +265,18 @@ TEST_F(RegistrarTest, AFailedBlockLeavesTheRegistryAsItWasBeforeIt) {
   EXPECT_EQ(failures, 11) << "all cut short, and the whole script wherever it writes to a refusing key";
 }
 
+TEST_F(RegistrarTest, AJournalLongerThanItsFirstRoom) {
+  std::string inPlace = "HKCU { Many {", script = "HKCU { Many {";
+  for (int i = 0; i < 100; ++i) {
+    inPlace += " val v" + std::to_string(i) + " = d " + std::to_string(i);
+    script += " val v" + std::to_string(i) + " = s changed val w" + std::to_string(i) + " = s added";
+  }
+  ASSERT_EQ(Register(inPlace + " } }"), S_OK);
+  const std::string before = DumpAll();
+  EXPECT_EQ(Register(script + " } Bad = b 1 }"), E_FAIL);
+  EXPECT_EQ(DumpAll(), before);
+}
+
 TEST_F(RegistrarTest, AFailedScriptSaysWhereAndWhat) {
   const std::string longName(100, 'x');
   const struct {
