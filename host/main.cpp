@@ -82,6 +82,14 @@ int main(int argc, char** argv) {
   }
   if (!options.arabicLocale.empty()) WinapiSetArabicLocaleInstalled(options.arabicLocale == "yes" ? 1 : 0);
 
+  // wix registers into an empty registry of its own: the file is left alone.
+  if (options.command == "wix") {
+    CoInitialize(nullptr);
+    const int status = host::RunWix(options);
+    CoUninitialize();
+    return status;
+  }
+
   host::RegistryStore& store = host::RegistryStore::Current();
   if (!store.Open(options.registry, &error)) return host::Fail(error);
 

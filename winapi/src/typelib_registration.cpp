@@ -177,7 +177,8 @@ STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDi
   const std::string libid = GuidText(lib.guid);
   const std::string versionKey = VersionKeyPath(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum);
   const std::string helpDir = szHelpDir ? winapi::ToAnsi(szHelpDir) : std::string();
-  bool ok = SetDefaultValue(versionKey, title) && SetDefaultValue(versionKey + "\\FLAGS", std::to_string(lib.wLibFlags)) &&
+  // FLAGS is the LIBFLAG_* mask in hexadecimal, as Windows writes it.
+  bool ok = SetDefaultValue(versionKey, title) && SetDefaultValue(versionKey + "\\FLAGS", Hex(lib.wLibFlags)) &&
             SetDefaultValue(versionKey + "\\HELPDIR", helpDir) &&
             SetDefaultValue(versionKey + "\\" + Hex(lib.lcid) + "\\" + PlatformName(lib.syskind),
                             winapi::ToAnsi(szFullPath));
