@@ -135,6 +135,55 @@ TEST_F(BandTest, LeftClickOpensTheFullCalendarInANewTab) {
   EXPECT_EQ(call.headers, u"Referer: res://" + ModulePath() + u"/\r\n");
 }
 
+// The user's own clicks: the mouse lands on the date text, which takes no
+// mouse input, so each click reaches the band's window below it.
+TEST_F(BandTest, ClicksOnTheTextReachTheBand) {
+  MoveWindow(host, 50, 60, 400, 30, TRUE);
+  ASSERT_EQ(Attach(), S_OK);
+  MoveWindow(Toolbar(), 10, 5, 200, 20, TRUE);  // where the host puts its band
+  const POINT onText = {160, 75};
+  RECT text = {};
+  GetWindowRect(Text(), &text);
+  ASSERT_TRUE(onText.x >= text.left && onText.x < text.right && onText.y >= text.top && onText.y < text.bottom);
+
+  struct Case {
+    const char* name;
+    POINT at;
+    BOOL right;
+    UINT choice;  // the user's pick from a menu that opens
+    bool band;    // the band's window takes the click
+    size_t navigations;
+    bool menu;
+    const char16_t* shown;
+  };
+  const Case cases[] = {
+      {"left on the text opens the page", onText, FALSE, 0, true, 1, false, nullptr},
+      {"right on the text opens the menu there", onText, TRUE, English, true, 0, true, u"23 Farvardin 1387"},
+      {"right on the text, menu dismissed", onText, TRUE, 0, true, 0, true, u"23 Farvardin 1387"},
+      {"left beside the band", {300, 70}, FALSE, 0, false, 0, false, u"23 Farvardin 1387"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    browser.navigateCalls.clear();
+    WinapiPopupMenuRecord shown = {};
+    WinapiLastPopupMenu(&shown);
+    const UINT popupsBefore = shown.shown;
+    if (c.menu) WinapiScriptMenuChoice(c.choice);
+    EXPECT_EQ(WinapiClick(c.at, c.right) == Toolbar(), c.band);
+    EXPECT_EQ(browser.navigateCalls.size(), c.navigations);
+    WinapiLastPopupMenu(&shown);
+    EXPECT_EQ(shown.shown != popupsBefore, c.menu);
+    if (c.menu) {
+      EXPECT_EQ(shown.x, c.at.x);
+      EXPECT_EQ(shown.y, c.at.y);
+      EXPECT_EQ(shown.owner, Toolbar());
+    }
+    if (c.shown) {
+      EXPECT_EQ(WindowText(Text()), c.shown);
+    }
+  }
+}
+
 TEST_F(BandTest, FullCalendarCommandNavigatesAsTheClickDoes) {
   ASSERT_EQ(Attach(), S_OK);
   ChooseFromMenu(FullCalendar);

@@ -368,6 +368,8 @@ EXTERN_C LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   LONG status = Resolve(hKey, &key, &access);
   if (status != ERROR_SUCCESS) return status;
   if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  const LONG refused = reg::TakeValueDeletionFailure();
+  if (refused != ERROR_SUCCESS) return refused;
   const Value* value = key->FindValue(lpValueName);
   if (!value) return ERROR_FILE_NOT_FOUND;
   key->values.erase(key->values.begin() + (value - key->values.data()));

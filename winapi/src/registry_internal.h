@@ -56,6 +56,9 @@ void Clear();
 // the depth is beyond what Windows allows.
 Key* AddSubkey(Key* parent, const std::string& name);
 void SetValue(Key* key, const std::string& name, DWORD type, std::vector<BYTE> data);
+// The status the next value deletion must fail with (WinapiFailNextValueDeletion),
+// or ERROR_SUCCESS; taking it clears it.
+LONG TakeValueDeletionFailure();
 
 }  // namespace registry
 }  // namespace winapi
