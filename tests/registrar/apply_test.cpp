@@ -214,7 +214,8 @@ TEST_F(RegistrarTest, UnregisterStopsAtTheFirstFailure) {
 // Only an absent key or value is passed over when unregistering; any other
 // refusal ends the pass with its status, and what went before stays removed.
 TEST_F(RegistrarTest, UnregisterReportsWhatRefusesIt) {
-  const std::string script = "HKCU { Gone Locked { val v = s 1 } Kept }";
+  // Locked itself stays, so only its value's refusal can stop the pass there.
+  const std::string script = "HKCU { Gone NoRemove Locked { val v = s 1 } Kept }";
   struct Case {
     const char* name;
     std::string script;
