@@ -200,7 +200,7 @@ ClassName NameOf(LPCWSTR name) {
 ClassName NameOf(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return NameOf(reinterpret_cast<LPCWSTR>(name));
   ClassName n;
-  n.text = winapi::Widen(name);
+  n.text = winapi::FromAnsi(name);
   return n;
 }
 
@@ -229,16 +229,17 @@ std::shared_ptr<WindowClass> FindClass(const ClassName& name, HINSTANCE instance
 // ---------------------------------------------------------------------------
 // Calling window procedures, with text converted between character sets.
 
+// How much of the first n units of a text to keep so that no character of the
+// ANSI code page is cut in two.
+size_t WholeCharacters(const std::u16string&, size_t n) { return n; }
+size_t WholeCharacters(const std::string& text, size_t n) { return winapi::AnsiPrefix(text, n); }
+
 // Copies text into a caller's buffer of `capacity` units, cut to fit with its
 // terminating NUL; returns the units copied, the NUL not counted.
 template <typename Char>
 LRESULT CopyText(const std::basic_string<Char>& text, Char* buffer, WPARAM capacity) {
   if (!buffer || capacity == 0) return 0;
-  size_t n = std::min<size_t>(text.size(), capacity - 1);
-  if (sizeof(Char) == 1) {
-    // Never cut inside a UTF-8 sequence.
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  }
+  const size_t n = WholeCharacters(text, std::min<size_t>(text.size(), capacity - 1));
   std::copy_n(text.data(), n, buffer);
   buffer[n] = 0;
   return static_cast<LRESULT>(n);
@@ -252,10 +253,10 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
     case WM_SETTEXT: {
       if (!lParam) break;
       if (callerUnicode) {
-        const std::string text = winapi::Narrow(reinterpret_cast<LPCWSTR>(lParam));
+        const std::string text = winapi::ToAnsi(reinterpret_cast<LPCWSTR>(lParam));
         return proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
       }
-      const std::u16string text = winapi::Widen(reinterpret_cast<LPCSTR>(lParam));
+      const std::u16string text = winapi::FromAnsi(reinterpret_cast<LPCSTR>(lParam));
       return proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     }
     case WM_GETTEXT: {
@@ -264,12 +265,12 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
         std::string buffer(wParam * 3 + 1, '\0');
         const LRESULT n = proc(hwnd, msg, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
         buffer.resize(std::min<size_t>(static_cast<size_t>(std::max<LRESULT>(n, 0)), buffer.size() - 1));
-        return CopyText(winapi::Widen(buffer.c_str()), reinterpret_cast<LPWSTR>(lParam), wParam);
+        return CopyText(winapi::FromAnsi(buffer.c_str()), reinterpret_cast<LPWSTR>(lParam), wParam);
       }
       std::u16string buffer(wParam + 1, u'\0');
       const LRESULT n = proc(hwnd, msg, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
       buffer.resize(std::min<size_t>(static_cast<size_t>(std::max<LRESULT>(n, 0)), buffer.size() - 1));
-      return CopyText(winapi::Narrow(buffer.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
+      return CopyText(winapi::ToAnsi(buffer.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
     }
     case WM_GETTEXTLENGTH: {
       // The length in the caller's units: ask for the text itself to count it.
@@ -278,11 +279,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
       if (callerUnicode) {
         std::string buffer(static_cast<size_t>(n) + 1, '\0');
         proc(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-        return static_cast<LRESULT>(winapi::Widen(buffer.c_str()).size());
+        return static_cast<LRESULT>(winapi::FromAnsi(buffer.c_str()).size());
       }
       std::u16string buffer(static_cast<size_t>(n) + 1, u'\0');
       proc(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-      return static_cast<LRESULT>(winapi::Narrow(buffer.c_str()).size());
+      return static_cast<LRESULT>(winapi::ToAnsi(buffer.c_str()).size());
     }
     case WM_NCCREATE:
     case WM_CREATE: {
@@ -293,11 +294,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
         const auto* w = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         std::string name, cls;
         if (w->lpszName && !IS_INTRESOURCE(w->lpszName)) {
-          name = winapi::Narrow(w->lpszName);
+          name = winapi::ToAnsi(w->lpszName);
           cs.lpszName = name.c_str();
         }
         if (w->lpszClass && !IS_INTRESOURCE(w->lpszClass)) {
-          cls = winapi::Narrow(w->lpszClass);
+          cls = winapi::ToAnsi(w->lpszClass);
           cs.lpszClass = cls.c_str();
         }
         const LRESULT r = proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(&cs));
@@ -309,11 +310,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
       const auto* a = reinterpret_cast<const CREATESTRUCTA*>(lParam);
       std::u16string name, cls;
       if (a->lpszName && !IS_INTRESOURCE(a->lpszName)) {
-        name = winapi::Widen(a->lpszName);
+        name = winapi::FromAnsi(a->lpszName);
         cs.lpszName = name.c_str();
       }
       if (a->lpszClass && !IS_INTRESOURCE(a->lpszClass)) {
-        cls = winapi::Widen(a->lpszClass);
+        cls = winapi::FromAnsi(a->lpszClass);
         cs.lpszClass = cls.c_str();
       }
       const LRESULT r = proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(&cs));
@@ -629,7 +630,7 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
       const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
       if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) {
         std::u16string text = unicode ? std::u16string(cs->lpszName)
-                                      : winapi::Widen(reinterpret_cast<const CREATESTRUCTA*>(cs)->lpszName);
+                                      : winapi::FromAnsi(reinterpret_cast<const CREATESTRUCTA*>(cs)->lpszName);
         Lock hold(S().lock);
         w->text = std::move(text);
       }
@@ -639,7 +640,7 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
       std::u16string text;
       if (lParam) {
         text = unicode ? std::u16string(reinterpret_cast<LPCWSTR>(lParam))
-                       : winapi::Widen(reinterpret_cast<LPCSTR>(lParam));
+                       : winapi::FromAnsi(reinterpret_cast<LPCSTR>(lParam));
       }
       Lock hold(S().lock);
       w->text = std::move(text);
@@ -652,11 +653,11 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
         text = w->text;
       }
       if (unicode) return CopyText(text, reinterpret_cast<LPWSTR>(lParam), wParam);
-      return CopyText(winapi::Narrow(text.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
+      return CopyText(winapi::ToAnsi(text.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
     }
     case WM_GETTEXTLENGTH: {
       Lock hold(S().lock);
-      return static_cast<LRESULT>(unicode ? w->text.size() : winapi::Narrow(w->text.c_str()).size());
+      return static_cast<LRESULT>(unicode ? w->text.size() : winapi::ToAnsi(w->text.c_str()).size());
     }
     case WM_WINDOWPOSCHANGED: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
@@ -905,7 +906,7 @@ EXTERN_C int WINAPI GetClassNameA(HWND hwnd, LPSTR buffer, int max) {
     return 0;
   }
   Lock hold(S().lock);
-  return static_cast<int>(CopyText(winapi::Narrow(w->cls->name.c_str()), buffer, static_cast<WPARAM>(max)));
+  return static_cast<int>(CopyText(winapi::ToAnsi(w->cls->name.c_str()), buffer, static_cast<WPARAM>(max)));
 }
 
 // ===========================================================================
@@ -1402,7 +1403,7 @@ std::u16string PropKey(LPCWSTR name) {
 
 std::u16string PropKey(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return PropKey(reinterpret_cast<LPCWSTR>(name));
-  return PropKey(winapi::Widen(name).c_str());
+  return PropKey(winapi::FromAnsi(name).c_str());
 }
 
 BOOL SetPropCommon(HWND hwnd, const std::u16string& key, HANDLE data) {
