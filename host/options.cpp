@@ -193,6 +193,13 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     }
     options->arguments.push_back(arg);
   }
+  // show, menu and click act on the band as it is: a word after them is a
+  // mistake, not something to ignore.
+  if (!options->arguments.empty() &&
+      (options->command == "show" || options->command == "menu" || options->command == "click")) {
+    *error = options->command + " takes no arguments, not " + options->arguments[0] + " (see --help)";
+    return false;
+  }
   if (options->dates.size() > 1 && options->command != "show") {
     *error = "only show takes more than one --date (see --help)";
     return false;

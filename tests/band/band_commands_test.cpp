@@ -135,6 +135,50 @@ TEST_F(BandTest, LeftClickOpensTheFullCalendarInANewTab) {
   EXPECT_EQ(call.headers, u"Referer: res://" + ModulePath() + u"/\r\n");
 }
 
+// The user's own clicks: the mouse lands on the date text, which takes no
+// mouse input, so each click reaches the band's window below it.
+TEST_F(BandTest, ClicksOnTheTextReachTheBand) {
+  MoveWindow(host, 50, 60, 400, 30, TRUE);
+  ASSERT_EQ(Attach(), S_OK);
+  MoveWindow(Toolbar(), 10, 5, 200, 20, TRUE);  // where the host puts its band
+  const POINT onText = {160, 75};
+  RECT text = {};
+  GetWindowRect(Text(), &text);
+  ASSERT_TRUE(onText.x >= text.left && onText.x < text.right && onText.y >= text.top && onText.y < text.bottom);
+
+  struct Case {
+    const char* name;
+    BOOL right;
+    UINT choice;  // the user's pick from the menu, when one opens
+    size_t navigations;
+    bool menu;
+    std::u16string shown;
+  };
+  const Case cases[] = {
+      {"left opens the page", FALSE, 0, 1, false, WindowText(Text())},
+      {"right opens the menu where the mouse is", TRUE, English, 0, true, u"23 Farvardin 1387"},
+      {"right, menu dismissed", TRUE, 0, 0, true, u"23 Farvardin 1387"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    browser.navigateCalls.clear();
+    WinapiPopupMenuRecord shown = {};
+    WinapiLastPopupMenu(&shown);
+    const UINT popupsBefore = shown.shown;
+    if (c.menu) WinapiScriptMenuChoice(c.choice);
+    EXPECT_EQ(WinapiClick(onText, c.right), Toolbar());
+    EXPECT_EQ(browser.navigateCalls.size(), c.navigations);
+    WinapiLastPopupMenu(&shown);
+    EXPECT_EQ(shown.shown != popupsBefore, c.menu);
+    if (c.menu) {
+      EXPECT_EQ(shown.x, onText.x);
+      EXPECT_EQ(shown.y, onText.y);
+      EXPECT_EQ(shown.owner, Toolbar());
+    }
+    EXPECT_EQ(WindowText(Text()), c.shown);
+  }
+}
+
 TEST_F(BandTest, FullCalendarCommandNavigatesAsTheClickDoes) {
   ASSERT_EQ(Attach(), S_OK);
   ChooseFromMenu(FullCalendar);

@@ -334,6 +334,39 @@ TEST_F(RegistrarTest, UnregisterStopsAtTheFirstFailure) {
   EXPECT_EQ(DumpAll(), "[HKCU]\nA\nA\\Inner\n") << "B, before the failure, stays deleted";
 }
 
+// Only an absent key or value is passed over when unregistering; any other
+// refusal ends the pass with its status, and what went before stays removed.
+TEST_F(RegistrarTest, UnregisterReportsWhatRefusesIt) {
+  // Locked itself stays, so only its value's refusal can stop the pass there.
+  const std::string script = "HKCU { Gone NoRemove Locked { val v = s 1 } Kept }";
+  struct Case {
+    const char* name;
+    std::string script;
+    const char* refusesWrites;  // a key of HKCU made read-only
+    LONG valueDeletion;         // the status the next value deletion gets
+    HRESULT hr;
+  };
+  const Case cases[] = {
+      {"a key that cannot be opened, though it is not absent",
+       "HKCU { Gone " + std::string(256, 'k') + " { val v = s 1 } Locked { val v = s 1 } Kept }", nullptr,
+       ERROR_SUCCESS, kInvalidParameter},
+      {"a parent that cannot be opened for writing", script, "Locked", ERROR_SUCCESS, kAccessDenied},
+      {"a value deletion refused", script, nullptr, ERROR_ACCESS_DENIED, kAccessDenied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WinapiResetRegistry();
+    ASSERT_EQ(Register(script), S_OK);
+    if (c.refusesWrites) {
+      ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CURRENT_USER, c.refusesWrites, TRUE), ERROR_SUCCESS);
+    }
+    WinapiFailNextValueDeletion(c.valueDeletion);
+    EXPECT_EQ(Unregister(c.script), c.hr);
+    EXPECT_EQ(DumpAll(), "[HKCU]\nKept\nLocked\n  v=S:1\n");
+  }
+  WinapiFailNextValueDeletion(ERROR_SUCCESS);
+}
+
 std::string Nested(int levels) {
   std::string script = "HKCR {";
   for (int i = 1; i < levels; ++i) script += " K {";

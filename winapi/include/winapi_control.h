@@ -84,6 +84,11 @@ EXTERN_C ULONGLONG WinapiRegistryChangeCount(void);
 // a predefined key. WinapiResetRegistry clears the mark.
 EXTERN_C LONG WinapiSetKeyRefusesWrites(HKEY root, LPCSTR path, BOOL refuse);
 
+// Makes the next RegDeleteValueA on a handle with the right to set values
+// fail with `status` and delete nothing, as Windows may for reasons the
+// handle's rights do not show. ERROR_SUCCESS takes the request back.
+EXTERN_C void WinapiFailNextValueDeletion(LONG status);
+
 // ---------------------------------------------------------------------------
 // Windows, classes and timers.
 

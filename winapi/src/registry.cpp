@@ -454,6 +454,8 @@ EXTERN_C LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   if (status != ERROR_SUCCESS) return status;
   if (RefusesAllWrites(key.get())) return ERROR_INVALID_HANDLE;
   if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  const LONG refused = reg::TakeValueDeletionFailure();
+  if (refused != ERROR_SUCCESS) return refused;
   const Value* value = key->FindValue(lpValueName);
   if (!value) return ERROR_FILE_NOT_FOUND;
   key->EraseValue(value);

@@ -100,6 +100,9 @@ LONG ExportText(const std::string& path, std::string* text);
 // registry on the way. On failure *line is the 1-based line at fault and the
 // forest is to be thrown away.
 LONG ParseText(const char* text, size_t size, Forest* forest, DWORD* line);
+// The status the next value deletion must fail with (WinapiFailNextValueDeletion),
+// or ERROR_SUCCESS; taking it clears it.
+LONG TakeValueDeletionFailure();
 
 }  // namespace registry
 }  // namespace winapi
