@@ -83,6 +83,11 @@ EXTERN_C UINT WinapiDeliverDueTimers(void);
 // is due now), through `milliseconds`; FALSE when there is no such timer.
 EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
 
+// How many times InvalidateRect was given a null window, which on Windows
+// invalidates and repaints the whole screen: every top-level window and its
+// children, other programs' windows too.
+EXTERN_C LONG WinapiScreenInvalidations(void);
+
 // Dispatches the posted messages waiting in the queue (as a message loop of
 // the host would), WM_QUIT excepted; returns how many it dispatched.
 EXTERN_C UINT WinapiDispatchPostedMessages(void);
@@ -104,6 +109,13 @@ EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton);
 // item of the menu shown dismisses it too. With nothing queued, a popup is
 // dismissed.
 EXTERN_C void WinapiScriptMenuChoice(UINT command);
+
+// The same answer, given after the menu has been open `milliseconds`: the
+// clock moves on by that much meanwhile (as WinapiAdvanceClock moves it),
+// while the menu's own message loop dispatches the posted messages and the
+// timers that fall due. A plain WinapiScriptMenuChoice waits 0 ms; the loop
+// still dispatches what is due before the choice is taken.
+EXTERN_C void WinapiScriptMenuChoiceAfter(UINT command, LONGLONG milliseconds);
 
 typedef struct WinapiPopupMenuRecord {
   HMENU menu;      // the menu shown

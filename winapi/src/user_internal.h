@@ -98,11 +98,13 @@ struct State {
   std::vector<std::shared_ptr<WindowClass>> classes;
   std::map<TimerKey, Timer> timers;
   std::deque<MSG> posted;
+  std::vector<HWND> freedHandles;  // of destroyed windows, the most recent last
   HWND desktop = nullptr;
   HWND focus = nullptr;
   ATOM nextAtom = 0xC000;
   UINT_PTR nextThreadTimer = 0x7FF0;
   uint64_t timerOrder = 0;
+  LONG screenInvalidations = 0;  // InvalidateRect calls for the whole screen
 
   State();
   std::shared_ptr<WindowClass> AddSystemClass(const char16_t* name, WNDPROC a, WNDPROC w, UINT style);

@@ -7,12 +7,16 @@
 
 using namespace winapi::user;
 
-// A null window invalidates every window, as on Windows.
+// A null window means the whole screen: Windows invalidates and repaints every
+// top-level window and its children, other programs' too. Each such call is
+// counted, so that tests can see nothing asks for it.
 EXTERN_C BOOL WINAPI InvalidateRect(HWND hwnd, const RECT*, BOOL erase) {
   State& s = S();
   Lock hold(s.lock);
   if (!hwnd) {
+    ++s.screenInvalidations;
     for (auto& entry : s.windows) {
+      if (entry.first == s.desktop) continue;
       entry.second->updatePending = true;
       entry.second->erasePending = entry.second->erasePending || erase;
     }
@@ -57,4 +61,10 @@ EXTERN_C BOOL WINAPI UpdateWindow(HWND hwnd) {
   if (erase) Send(hwnd, WM_ERASEBKGND);
   Send(hwnd, WM_PAINT);
   return TRUE;
+}
+
+EXTERN_C LONG WinapiScreenInvalidations(void) {
+  State& s = S();
+  Lock hold(s.lock);
+  return s.screenInvalidations;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "internal.h"
 #include "user_internal.h"
 #include "winapi_control.h"
 
@@ -24,6 +25,23 @@ LONG DropTimers(State& s, HWND hwnd) {
 }
 
 }  // namespace user
+
+bool NextTimerDue(LONG* milliseconds) {
+  user::State& s = user::S();
+  user::Lock hold(s.lock);
+  if (s.timers.empty()) return false;
+  const DWORD now = GetTickCount();
+  LONG earliest = 0;
+  bool first = true;
+  for (const auto& entry : s.timers) {
+    const LONG dueIn = static_cast<LONG>(entry.second.due - now);
+    if (first || dueIn < earliest) earliest = dueIn;
+    first = false;
+  }
+  *milliseconds = earliest;
+  return true;
+}
+
 }  // namespace winapi
 
 using namespace winapi::user;

@@ -16,7 +16,7 @@
 namespace winapi {
 
 uintptr_t NewObjectHandle() {
-  // Even values from 0x10000 up, as Windows handles look; never reused.
+  // Even values from 0x10000 up, as Windows handles look.
   static std::atomic<uintptr_t> next{0x10000};
   return next.fetch_add(4);
 }
@@ -73,6 +73,16 @@ std::shared_ptr<Window> Need(HWND hwnd) {
 
 namespace {
 
+// Windows reuses the handle values of destroyed windows, so a handle kept past
+// its window's end may reach another program's window: the value freed last
+// is the next one handed out. The state's lock is held.
+HWND TakeWindowHandle(State& s) {
+  if (s.freedHandles.empty()) return reinterpret_cast<HWND>(winapi::NewObjectHandle());
+  const HWND hwnd = s.freedHandles.back();
+  s.freedHandles.pop_back();
+  return hwnd;
+}
+
 template <typename CreateStruct, typename Char>
 HWND CreateCommon(DWORD exStyle, const Char* className, const Char* windowName, DWORD style, int x, int y, int cx,
                   int cy, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param, bool unicode) {
@@ -110,7 +120,6 @@ HWND CreateCommon(DWORD exStyle, const Char* className, const Char* windowName, 
   cy = std::max(cy, 0);
 
   auto w = std::make_shared<Window>();
-  w->handle = reinterpret_cast<HWND>(winapi::NewObjectHandle());
   w->cls = cls;
   if (cls->system) {
     w->proc = unicode ? cls->procW : cls->procA;
@@ -128,9 +137,10 @@ HWND CreateCommon(DWORD exStyle, const Char* className, const Char* windowName, 
   w->rect = RECT{x, y, x + cx, y + cy};
   w->id = reinterpret_cast<UINT_PTR>(menu);
   w->extra.assign(static_cast<size_t>(std::max(cls->wndExtra, 0)), 0);
-  const HWND hwnd = w->handle;
+  HWND hwnd;
   {
     Lock hold(s.lock);
+    hwnd = w->handle = TakeWindowHandle(s);
     s.windows[hwnd] = w;
     auto p = Find(w->parent);
     if (p) p->children.push_back(hwnd);
@@ -152,24 +162,33 @@ HWND CreateCommon(DWORD exStyle, const Char* className, const Char* windowName, 
   cs.lpszClass = className;
   cs.dwExStyle = exStyle;
 
+  // A procedure may destroy the window, and create another under its handle.
+  const auto alive = [&] { return Find(hwnd) == w; };
   if (!Deliver(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs), unicode)) {
     // A window refused at WM_NCCREATE gets WM_NCDESTROY only.
-    if (Find(hwnd)) {
+    if (alive()) {
       MarkDestroying(hwnd);
       SendNcDestroy(hwnd);
     }
     return nullptr;
   }
-  if (!Find(hwnd)) return nullptr;
+  if (!alive()) return nullptr;
   if (Deliver(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs), unicode) == -1) {
     DestroyWindow(hwnd);
     return nullptr;
   }
-  if (!Find(hwnd)) return nullptr;
+  if (!alive()) return nullptr;
   Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cx, cy));
   Send(hwnd, WM_MOVE, 0, MAKELPARAM(x, y));
-  if (style & WS_VISIBLE) ShowCommon(hwnd, SW_SHOW);
-  return Find(hwnd) ? hwnd : nullptr;
+  if ((style & WS_VISIBLE) && alive()) ShowCommon(hwnd, SW_SHOW);
+  return alive() ? hwnd : nullptr;
+}
+
+// A window of the tree being destroyed, not one made since under a handle
+// freed on the way.
+bool BeingDestroyed(HWND hwnd) {
+  auto w = Find(hwnd);
+  return w && w->destroying;
 }
 
 void SendDestroy(HWND hwnd) {
@@ -181,7 +200,7 @@ void SendDestroy(HWND hwnd) {
     if (w) children = w->children;
   }
   for (HWND c : children) {
-    if (Find(c)) SendDestroy(c);
+    if (BeingDestroyed(c)) SendDestroy(c);
   }
 }
 
@@ -200,6 +219,7 @@ void Forget(HWND hwnd) {
     if (s.focus == hwnd) s.focus = nullptr;
     --w->cls->windows;
     s.windows.erase(hwnd);
+    s.freedHandles.push_back(hwnd);
   }
   WinapiCountObject(WinapiWindows, -1);
   if (timers) WinapiCountObject(WinapiTimers, -timers);
@@ -215,7 +235,7 @@ void SendNcDestroy(HWND hwnd) {
     if (w) children = w->children;
   }
   for (HWND c : children) {
-    if (Find(c)) SendNcDestroy(c);
+    if (BeingDestroyed(c)) SendNcDestroy(c);
   }
   Send(hwnd, WM_NCDESTROY);
   Forget(hwnd);
@@ -278,7 +298,7 @@ EXTERN_C BOOL WINAPI DestroyWindow(HWND hwnd) {
                     SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
   }
   MoveFocusOutOf(hwnd);
-  if (!Find(hwnd)) return TRUE;
+  if (Find(hwnd) != w) return TRUE;
   MarkDestroying(hwnd);
   SendDestroy(hwnd);
   SendNcDestroy(hwnd);
@@ -303,6 +323,7 @@ EXTERN_C void WinapiResetUser(void) {
         it->second->children.clear();
         ++it;
       } else {
+        s.freedHandles.push_back(it->first);
         it = s.windows.erase(it);
         ++windows;
       }
