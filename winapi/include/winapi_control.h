@@ -132,6 +132,22 @@ typedef struct WinapiPopupMenuRecord {
 EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);
 
 // ---------------------------------------------------------------------------
+// The loader lock.
+//
+// Windows holds the loader lock while it runs a module's entry point, and with
+// it the static constructors and destructors that the module's runtime runs
+// there: at load, at FreeLibrary, and at process exit, when every module still
+// loaded gets DLL_PROCESS_DETACH with a non-null reserved pointer (this layer
+// does the same from an exit handler). Code under the lock must not call into
+// User32, Gdi32 or the registry, nor load or free a library: this layer counts
+// every such call, and at process exit reports the ones made there on stderr.
+
+// The calls made under the loader lock since the process started; *lastArea,
+// if given, names the area of the last one ("User32", "Gdi32", "registry",
+// "LoadLibrary" or "FreeLibrary"), or is null when there was none.
+EXTERN_C LONG WinapiLoaderLockViolations(LPCSTR* lastArea);
+
+// ---------------------------------------------------------------------------
 // The registry in a REGEDIT4 file, so that it lasts between runs of the host.
 //
 // Keys are written as [HKEY_...\path] sections, every key (also an empty one)

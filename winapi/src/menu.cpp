@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "loader_lock.h"
 #include "winapi_control.h"
 
 namespace {
@@ -40,7 +41,13 @@ std::deque<ScriptedChoice> g_choices;
 WinapiPopupMenuRecord g_lastPopup;
 bool g_popupShown = false;
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+// Taken by every menu function: each is a call into User32, which code under
+// the loader lock must not make.
+struct Lock : std::lock_guard<std::recursive_mutex> {
+  explicit Lock(std::recursive_mutex& m) : std::lock_guard<std::recursive_mutex>(m) {
+    winapi::CheckNotUnderLoaderLock("User32");
+  }
+};
 
 constexpr UINT kPositionFlags = MF_BYPOSITION;
 constexpr int kMaxTemplateDepth = 32;

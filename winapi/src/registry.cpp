@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "loader_lock.h"
 #include "registry_internal.h"
 #include "winapi_control.h"
 
@@ -76,7 +77,12 @@ Value* Key::FindValue(const char* name) {
   return nullptr;
 }
 
-std::recursive_mutex& Lock() { return TheTree().lock; }
+// Every registry function takes the lock first: the one place to see a
+// registry call made under the loader lock, where Windows forbids it.
+std::recursive_mutex& Lock() {
+  CheckNotUnderLoaderLock("registry");
+  return TheTree().lock;
+}
 Key* Root(int index) { return TheTree().roots[index].get(); }
 const char* RootName(int index) { return kRootNames[index]; }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "internal.h"
+#include "loader_lock.h"
 #include "user_internal.h"
 #include "winapi_control.h"
 
@@ -53,7 +54,10 @@ std::shared_ptr<WindowClass> State::AddSystemClass(const char16_t* name, WNDPROC
   return c;
 }
 
+// Every window function goes through here: the one place to see a User32 call
+// made under the loader lock, where Windows forbids it.
 State& S() {
+  CheckNotUnderLoaderLock("User32");
   static State* state = new State;  // outlives every static destructor that may still call in
   return *state;
 }
