@@ -55,6 +55,9 @@ BOOL CExplorerBar::ProcessWindowMessage(HWND, UINT uMsg, WPARAM wParam, LPARAM l
     case WM_TIMER:
       lResult = OnTimer(uMsg, wParam, lParam, bHandled);
       break;
+    case WM_NCDESTROY:
+      lResult = OnNcDestroy(uMsg, wParam, lParam, bHandled);
+      break;
     default:
       return FALSE;
   }
