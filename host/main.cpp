@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "options.h"
@@ -68,12 +69,11 @@ int main(int argc, char** argv) {
     std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
     return 0;
   }
-  if (options.dateGiven) {
-    SYSTEMTIME date;
-    if (!ParseDate(options.date, &date)) {
-      return host::Fail("not a date in 1601-01-01..30827-12-31 (YYYY-MM-DD): " + options.date, 2);
+  std::vector<SYSTEMTIME> dates(options.dates.size());
+  for (size_t i = 0; i < dates.size(); ++i) {
+    if (!ParseDate(options.dates[i], &dates[i])) {
+      return host::Fail("not a date in 1601-01-01..30827-12-31 (YYYY-MM-DD): " + options.dates[i], 2);
     }
-    WinapiSetLocalTime(&date);
   }
   if (!options.arabicLocale.empty()) WinapiSetArabicLocaleInstalled(options.arabicLocale == "yes" ? 1 : 0);
 
@@ -81,7 +81,17 @@ int main(int argc, char** argv) {
   if (!store.Open(options.registry, &error)) return host::Fail(error);
 
   CoInitialize(nullptr);
-  const int status = Run(options);
+  int status = 0;
+  if (dates.empty()) {
+    status = Run(options);
+  } else {
+    // One registry lock for all of them: each date is a browser session of
+    // its own, run in turn, and the first failure ends the command.
+    for (size_t i = 0; i < dates.size() && status == 0; ++i) {
+      WinapiSetLocalTime(&dates[i]);
+      status = Run(options);
+    }
+  }
   CoUninitialize();
 
   if (options.command != "registry" && !store.Save(&error)) return host::Fail(error);

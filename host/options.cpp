@@ -34,7 +34,8 @@ const char kOverview[] =
     "  registry [KEY]        print the registry, or one key, in REGEDIT4 format\n"
     "\n"
     "Options:\n"
-    "  --date YYYY-MM-DD     the local date (1601-01-01..30827-12-31); default: today\n"
+    "  --date YYYY-MM-DD     the local date (1601-01-01..30827-12-31); default: today.\n"
+    "                        show takes it more than once: one line per date\n"
     "  --format NAME         show: pick persian, english or numeric from the context menu first\n"
     "  --arabic-locale yes|no  whether the Arabic locale counts as installed\n"
     "  --png FILE            show: also draw the toolbar to a PNG file\n"
@@ -44,14 +45,15 @@ const char kOverview[] =
     "  --help                this text, or a command's with COMMAND --help\n";
 
 const char kShow[] =
-    "Usage: daybander [show] [--date YYYY-MM-DD] [--format persian|english|numeric]\n"
+    "Usage: daybander [show] [--date YYYY-MM-DD]... [--format persian|english|numeric]\n"
     "                 [--arabic-locale yes|no] [--png FILE]\n"
     "\n"
     "Creates every band the browser's toolbar list names, hands it its saved\n"
     "settings, sites it in a toolbar row, shows it and prints the text it shows;\n"
     "then closes it, as the browser does, so its settings are saved. Registers\n"
     "the built library first when nothing is registered yet. --format picks the\n"
-    "format from the band's context menu, as a user would.\n";
+    "format from the band's context menu, as a user would. With several --date\n"
+    "options it does all this for each date in turn (--png draws the last).\n";
 
 const char kRegister[] =
     "Usage: daybander register|unregister [LIBRARY]\n"
@@ -137,8 +139,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       if (arg == "--registry") {
         options->registry = value;
       } else if (arg == "--date") {
-        options->date = value;
-        options->dateGiven = true;
+        options->dates.push_back(value);
       } else if (arg == "--format") {
         if (value != "persian" && value != "english" && value != "numeric") {
           *error = "unknown format: " + value + " (persian, english or numeric)";
@@ -174,6 +175,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       return false;
     }
     options->arguments.push_back(arg);
+  }
+  if (options->dates.size() > 1 && options->command != "show") {
+    *error = "only show takes more than one --date (see --help)";
+    return false;
   }
   return true;
 }

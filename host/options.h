@@ -12,8 +12,7 @@ struct Options {
   bool commandGiven = false;
   std::vector<std::string> arguments;  // after the command
   std::string registry;                // --registry FILE
-  std::string date;                    // --date YYYY-MM-DD
-  bool dateGiven = false;
+  std::vector<std::string> dates;      // --date YYYY-MM-DD; show takes several
   std::string format;                  // --format persian|english|numeric
   std::string arabicLocale;            // --arabic-locale yes|no
   std::string png;                     // --png FILE

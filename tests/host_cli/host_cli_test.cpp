@@ -61,4 +61,19 @@ TEST_F(HostCommand, RejectsDatesTheClockCannotGive) {
   }
 }
 
+// Several dates in one command, as the page's browser test asks for
+// thousands: each date is a session of its own, in order; one bad date
+// anywhere stops the command before any band is shown.
+TEST_F(HostCommand, ShowsEachDateInTurn) {
+  HostRun run = RunHost({"--date", "2009-03-20", "--date", "1601-01-01", "--date", "2009-03-21", "--format", "numeric"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "30/12/1387\n12/10/979\n1/1/1388\n");
+  run = RunHost({"--date", "2009-03-20", "--date", "2009-02-29", "--format", "numeric"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  run = RunHost({"menu", "--date", "2009-03-20", "--date", "2009-03-21"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+}
+
 }  // namespace

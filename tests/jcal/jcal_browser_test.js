@@ -5,7 +5,10 @@
 //
 // For a set of dates the browser's clock is fixed and what the page shows is
 // compared with what `daybander --date D --format F` prints; the month buttons
-// walk a whole year forward and back; a screenshot is taken and checked.
+// walk a whole year forward and back; the fixed holidays are looked for in
+// every month of three 33-year cycles; the converter takes a few thousand
+// dates over the clock's range both ways, and refuses wrong ones; a screenshot
+// is taken and checked. The command is asked about many dates at once.
 //
 //   node jcal_browser_test.js --page <jcal.html> --host <daybander>
 //        [--chromium /usr/bin/chromium] [--out <folder for the screenshot>]
@@ -70,12 +73,29 @@ function logicalPersian(text) {
   const name = Array.from(m[2]).reverse().join('').normalize('NFKC');
   return m[3] + name + m[1];
 }
-function hostTexts(date) {
-  return {
-    persian: logicalPersian(host(date, 'persian')),
-    english: host(date, 'english'),
-    numeric: host(date, 'numeric'),
-  };
+// Many dates in one command (show takes --date more than once), for the
+// thousands the converter is compared on; the answers join the cache.
+function hostMany(dates, format) {
+  const todo = [...new Set(dates)].filter((date) => !hostCache.has(date + ' ' + format));
+  for (let i = 0; i < todo.length; i += 2000) {
+    const chunk = todo.slice(i, i + 2000);
+    const out = execFileSync(hostPath, [...chunk.flatMap((date) => ['--date', date]), '--format', format],
+                             { encoding: 'utf8', env: hostEnv, maxBuffer: 1 << 26 }).split('\n');
+    chunk.forEach((date, j) => hostCache.set(date + ' ' + format, out[j]));
+  }
+}
+// Comparisons with the command wait until settleHostChecks(), which asks it
+// for all their dates at once, a command per format.
+const hostChecks = [];
+function checkByHost(date, format, shown, what) { hostChecks.push({ date, format, shown, what }); }
+function settleHostChecks() {
+  for (const format of ['persian', 'english', 'numeric']) {
+    hostMany(hostChecks.filter((c) => c.format === format).map((c) => c.date), format);
+  }
+  for (const { date, format, shown, what } of hostChecks.splice(0)) {
+    const text = host(date, format);
+    checkEqual(shown, format === 'persian' ? logicalPersian(text) : text, `${what}: ${format} text of ${date}`);
+  }
 }
 function toPersianDigits(n) {
   return String(n).replace(/[0-9]/g, (d) => String.fromCharCode(0x06f0 + Number(d)));
@@ -290,17 +310,12 @@ function checkMonth(view, what, byHost = 'ends') {
   const confirm = byHost === 'ends' ? [cells[0], cells[cells.length - 1]] : byHost === 'last' ? [cells[cells.length - 1]] : [];
   for (const cell of confirm) {
     if (cell.classes.includes('out')) continue;
-    const hijri = parseNumeric(host(cell.g, 'numeric'));
-    checkEqual(cell.h, `${hijri.year}-${hijri.month}-${hijri.day}`, `${what}: ${cell.g} by the daybander command`);
+    checkByHost(cell.g, 'numeric', cell.h.split('-').reverse().join('/'), `${what}: the daybander command`);
   }
 }
 
 function checkFormats(view, iso, what) {
-  const expected = hostTexts(iso);
-  checkEqual(view.persian, expected.persian, `${what}: Persian text of ${iso}`);
-  checkEqual(view.english, expected.english, `${what}: English text of ${iso}`);
-  checkEqual(view.numeric, expected.numeric, `${what}: Numeric text of ${iso}`);
-  return expected;
+  for (const format of ['persian', 'english', 'numeric']) checkByHost(iso, format, view[format], what);
 }
 
 // Today, as the page shows it when the clock stands at `instant` and the zone
@@ -315,14 +330,164 @@ async function checkToday(page, iso, instant, zone, what) {
   if (today.length !== 1) return view;
   checkEqual(today[0].g, iso, `${what}: today's Gregorian date`);
   check(today[0].classes.split(' ').includes('selected'), `${what}: today is selected`);
-  const expected = checkFormats(view, iso, what);
-  const hijri = parseNumeric(expected.numeric);
+  // The three texts as the command writes them; the cell and the title as
+  // those texts say.
+  checkFormats(view, iso, what);
+  const hijri = parseNumeric(view.numeric);
   checkEqual(today[0].h, `${hijri.year}-${hijri.month}-${hijri.day}`, `${what}: today's Solar Hijri date`);
   // The month name as the band writes it, between the day and the year.
-  const name = expected.persian.replace(/^[\u06F0-\u06F9]+|[\u06F0-\u06F9]+$/g, '');
+  const name = view.persian.replace(/^[\u06F0-\u06F9]+|[\u06F0-\u06F9]+$/g, '');
   checkEqual(view.title, `${name} ${toPersianDigits(hijri.year)}`, `${what}: title`);
   checkMonth(view, what);
   return view;
+}
+
+// The converter, driven as a user drives it: a date typed into one field and
+// its Convert button pressed, for many inputs in one call. For each: the two
+// fields, the messages, the selected day (its cell) and its Numeric text.
+function convert(page, inputs) {
+  return page.evaluate(`(function (inputs) {
+    function el(id) { return document.getElementById(id); }
+    return inputs.map(function (input) {
+      var field = input[0], text = input[1];
+      el('in-' + field).value = text;
+      el('form-' + field).querySelector('button').click();
+      var cell = document.querySelector('#days td.selected');
+      return { g: el('in-g').value, h: el('in-h').value, msgG: el('msg-g').textContent, msgH: el('msg-h').textContent,
+               numeric: el('fmt-numeric').textContent, holiday: el('fmt-holiday').textContent,
+               holidayShown: el('holiday').style.display !== 'none',
+               cellG: cell && cell.getAttribute('data-g'), cellH: cell && cell.getAttribute('data-h'),
+               holidays: [].map.call(document.querySelectorAll('#days td.holiday'), function (td) {
+                 return [td.getAttribute('data-h'), td.title.split('\\n')[0]];
+               }) };
+    });
+  })(${JSON.stringify(inputs)})`);
+}
+
+const digitsIn = (text, zero) => text.replace(/[0-9]/g, (d) => String.fromCharCode(zero + Number(d)));
+const hijriOf = (numeric) => numeric.split('/').reverse().join('/');  // "23/1/1387" -> "1387/1/23"
+
+// The ten official holidays on fixed days, by month and day (Nowruz is four).
+const fixedHolidays = ['1-1', '1-2', '1-3', '1-4', '1-12', '1-13', '3-14', '3-15', '11-22', '12-29'];
+
+// Every month of a few 33-year cycles, reached through the Solar Hijri field:
+// the fixed holidays are marked in each, with Persian names; the first and last
+// day of each month are converted, and then the command must agree with the
+// page on both directions, and the months must join without a gap.
+async function checkHolidays(page) {
+  const names = new Map();
+  for (const start of [990, 1386, 30162]) {
+    const inputs = [];
+    for (let y = start; y < start + 33; y++) {
+      for (let m = 1; m <= 12; m++) {
+        inputs.push(['h', `${y}/${m}/1`], ['h', `${y}/${m}/${m <= 6 ? 31 : 30}`]);
+        if (m === 12) inputs.push(['h', `${y}/12/29`]);
+      }
+    }
+    const results = await convert(page, inputs);
+    const boundaries = [];  // [Gregorian date, Solar Hijri y/m/d] of each first and last day
+    results.forEach((r, i) => {
+      const [y, m, d] = inputs[i][1].split('/').map(Number);
+      if (m === 12 && d === 30 && r.msgH) return;  // a common year: its last day is the 29th
+      if (m === 12 && d === 29 && !results[i - 1].msgH) return;
+      check(r.msgH === '' && r.cellH === `${y}-${m}-${d}`, `converting ${inputs[i][1]}: ${r.msgH} ${r.cellH}`);
+      boundaries.push([r.g, `${y}/${m}/${d}`]);
+      if (d !== 1) return;
+      const expected = fixedHolidays.filter((md) => md.startsWith(m + '-')).map((md) => `${y}-${md}`);
+      checkEqual(JSON.stringify(r.holidays.map((h) => h[0])), JSON.stringify(expected), `holidays of ${y}/${m}`);
+      for (const [h, name] of r.holidays) {
+        const md = h.slice(h.indexOf('-') + 1);
+        names.set(md, (names.get(md) || new Set()).add(name));
+      }
+    });
+    boundaries.forEach(([g, h], i) => {
+      checkByHost(g, 'numeric', h.split('/').reverse().join('/'), `${h} is ${g}`);
+      if (i > 0 && h.endsWith('/1')) checkEqual(g, nextIso(boundaries[i - 1][0]), `${h} follows ${boundaries[i - 1][1]}`);
+    });
+  }
+  // Each holiday has one name in every year, in Persian letters: never
+  // ARABIC LETTER YEH or KAF.
+  for (const [md, set] of names) {
+    check(set.size === 1 && /^[\u0621-\u06FF\u200C ]+$/.test([...set][0]) && !/[\u064A\u0643]/.test([...set][0]),
+          `${md}: one Persian name, got ${JSON.stringify([...set])}`);
+  }
+  settleHostChecks();
+
+  // The day's detail names the holiday, and says nothing on another day.
+  const [on, off] = await convert(page, [['h', '1387/11/22'], ['h', '1387/11/23']]);
+  check(on.holidayShown && on.holiday === [...names.get('11-22')][0], '22 Bahman: its name in the detail');
+  check(!off.holidayShown, '23 Bahman: no holiday in the detail');
+  // Shown like Fridays: the same colour for the day's number, not an ordinary
+  // day's; the legend and the note on the lunar holidays one line each.
+  const look = await page.evaluate(`(function () {
+    function colour(selector) { return getComputedStyle(document.querySelector(selector + ' .h')).color; }
+    function lines(selector) {
+      var range = document.createRange();
+      range.selectNodeContents(document.querySelector(selector));
+      var heights = [].map.call(range.getClientRects(), function (r) { return r.height; }).filter(Boolean);
+      return Math.round(range.getBoundingClientRect().height / Math.min.apply(null, heights));
+    }
+    return { holiday: colour('#days td.holiday:not(.friday):not(.selected):not(.today)'), friday: colour('#days td.friday:not(.holiday)'),
+             plain: colour('#days td.day:not(.friday):not(.holiday):not(.selected):not(.today)'),
+             legend: lines('.legend'), note: lines('.note') };
+  })()`);
+  checkEqual(look.holiday, look.friday, 'a holiday is coloured like a Friday');
+  check(look.holiday !== look.plain, 'an ordinary day is not');
+  check(look.legend === 1 && look.note === 1, `legend and note on one line each: ${look.legend} and ${look.note} lines`);
+}
+
+// A few thousand dates over the clock's whole range, Gregorian to Solar Hijri
+// and back, against the command; inputs in Persian and Arabic-Indic digits and
+// day first; and dates the converter must refuse.
+async function checkConverter(page) {
+  const dates = [];
+  for (let ms = msOf('1601-01-01'); ms <= msOf('30827-12-31'); ms += 3559 * DAY) dates.push(isoOf(ms));
+  dates.push('30827-12-31');
+  hostMany(dates, 'numeric');
+  const forward = await convert(page, dates.map((g, i) => ['g', i % 9 === 4 ? digitsIn(g, 0x06f0) : g]));
+  forward.forEach((r, i) => {
+    const g = dates[i], numeric = host(g, 'numeric');
+    check(r.msgG === '' && r.numeric === numeric && r.h === hijriOf(numeric) && r.cellG === g,
+          `${g}: the page converts it to ${r.numeric} (${r.h}, day ${r.cellG}${r.msgG}), the command to ${numeric}`);
+  });
+  // Back, with the Solar Hijri date written the ways a user may write it.
+  const ways = [(n) => hijriOf(n), (n) => n, (n) => digitsIn(hijriOf(n), 0x06f0), (n) => digitsIn(n, 0x0660),
+                (n) => ' ' + hijriOf(n).replace(/\//g, ' - ') + ' '];
+  const back = await convert(page, dates.map((g, i) => ['h', ways[i % ways.length](host(g, 'numeric'))]));
+  back.forEach((r, i) => {
+    check(r.msgH === '' && r.g === dates[i] && r.cellG === dates[i],
+          `${JSON.stringify(ways[i % ways.length](host(dates[i], 'numeric')))}: the page gives ${r.g}${r.msgH}, ` +
+          `the command ${dates[i]}`);
+  });
+  progress(`${dates.length} dates converted both ways`);
+
+  // Refused, with a message beside the field that says why; the other field
+  // is emptied and the selection stays where it was.
+  const refused = [
+    ['h', '1387/7/31', /Mehr .*30 days/], ['h', '1388/12/30', /Esfand 1388 .*29 days/], ['h', '1387/13/1', /month 13/],
+    ['h', '1387/1/0', /31 days/], ['h', '979/10/11', /979\/10\/12/], ['h', '30206/10/13', /30206\/10\/12/],
+    ['g', '1600-12-31', /1601-01-01/], ['g', '30828-01-01', /30827-12-31/], ['g', '2023-02-29', /February 2023 .*28/],
+    ['g', '9'.repeat(400) + '-01-01', /30827-12-31/], ['g', 'abc', /Not a date/], ['h', '\u06F1\u06F3\u06F8x/1/1', /Not a date/],
+    ['g', '2008-04-11-1', /Not a date/], ['h', '', /Not a date/], ['g', '-2008-04-11', /Not a date/],
+  ];
+  const [before] = await convert(page, [['g', '2008-04-11']]);
+  const results = await convert(page, refused.map(([field, text]) => [field, text]));
+  refused.forEach(([field, text, why], i) => {
+    const r = results[i], other = field === 'g' ? 'h' : 'g';
+    const message = field === 'g' ? r.msgG : r.msgH;
+    check(why.test(message), `${field} ${JSON.stringify(text)}: message ${JSON.stringify(message)}`);
+    checkEqual(r[other], '', `${field} ${JSON.stringify(text)}: the other field`);
+    checkEqual(r.cellG, before.cellG, `${field} ${JSON.stringify(text)}: the selection`);
+  });
+  const [after] = await convert(page, [['g', '2008-04-12']]);
+  check(after.msgG === '' && after.msgH === '' && after.h === '1387/1/24', 'a good date clears the messages');
+
+  // The arrow keys edit a field and leave the month alone.
+  const title = (await page.snapshot()).title;
+  await page.evaluate(`document.getElementById('in-g').focus()`);
+  await page.key(37, 'ArrowLeft');
+  checkEqual((await page.snapshot()).title, title, 'the left arrow in a field');
+  await page.evaluate(`document.getElementById('in-g').blur()`);
 }
 
 function localNoon(iso) { return msOf(iso) + 12 * 3600 * 1000; }
@@ -345,7 +510,7 @@ async function main() {
     const page = new Page(browser, sessionId);
     await page.send('Page.enable');
     await page.send('Runtime.enable');
-    await page.send('Emulation.setDeviceMetricsOverride', { width: 540, height: 760, deviceScaleFactor: 1, mobile: false });
+    await page.send('Emulation.setDeviceMetricsOverride', { width: 540, height: 1000, deviceScaleFactor: 1, mobile: false });
 
     progress('Chromium started');
     // Dates with the clock at local noon (UTC, so the instant is the date).
@@ -447,9 +612,16 @@ async function main() {
     check(back.cells.some((c) => c.classes.split(' ').includes('today') && c.classes.split(' ').includes('selected')),
           'the today button selects today');
 
+    settleHostChecks();
     progress('33 years walked');
-    // A screenshot of a full month, checked for size and ink.
+    await checkHolidays(page);
+    progress('holidays checked');
+    await checkConverter(page);
+    progress('converter checked');
+    // A screenshot of a full month, today beside a holiday and the holiday
+    // selected, checked for size and ink.
     await checkToday(page, '2009-03-20', localNoon('2009-03-20'), 'UTC', 'screenshot');
+    await page.click('#days td[data-h="1387-12-29"]');
     const shot = await page.send('Page.captureScreenshot', { format: 'png' });
     const png = Buffer.from(shot.data, 'base64');
     fs.mkdirSync(outDir, { recursive: true });
@@ -457,7 +629,7 @@ async function main() {
     fs.writeFileSync(shotPath, png);
     check(png.slice(1, 4).toString() === 'PNG', 'screenshot is a PNG');
     const width = png.readUInt32BE(16), height = png.readUInt32BE(20);
-    check(width === 540 && height === 760, `screenshot is 540x760, got ${width}x${height}`);
+    check(width === 540 && height === 1000, `screenshot is 540x1000, got ${width}x${height}`);
     check(png.length > 15000, `screenshot has content (${png.length} bytes)`);
     const ink = await page.evaluate(`new Promise(function (resolve) {
       var img = new Image();
@@ -480,6 +652,7 @@ async function main() {
     check(ink.dark > 2000, `screenshot has text: ${ink.dark} dark pixels`);
     check(ink.accent > 10000, `screenshot has the header and today's mark: ${ink.accent} accent pixels`);
     check(ink.colours > 20, `screenshot is more than a few flat colours: ${ink.colours}`);
+    settleHostChecks();
     console.log(`screenshot: ${shotPath} (${width}x${height}, ${png.length} bytes, ${ink.dark} dark pixels)`);
   } catch (error) {
     failures.push(String(error && error.stack || error));
