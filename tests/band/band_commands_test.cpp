@@ -19,6 +19,9 @@ constexpr UINT Decrease = 32778;
 constexpr LONGLONG Minute = 60 * 1000;
 constexpr LONGLONG Hour = 60 * Minute;
 
+// The last minute of 30 Esfand 1387.
+const SYSTEMTIME LastMinuteOf1387 = LocalTime(2009, 3, 20, 23, 59, 0);
+
 // Time passes as under a host's message loop: the clock moves on a minute at
 // a time, and the timers that fall due are delivered.
 void RunFor(LONGLONG milliseconds) {
@@ -204,11 +207,7 @@ TEST_F(BandTest, OnlyMessageMapZeroHandlesMessages) {
 // A band open across midnight moves on to the new day: text, captions and the
 // next timer; the settings stay as they are.
 TEST_F(BandTest, MidnightBringsTheNewDate) {
-  ReleaseBand();
-  const SYSTEMTIME evening = LocalTime(2009, 3, 20, 23, 59, 0);  // 30 Esfand 1387
-  WinapiSetLocalTime(&evening);
-  CreateBand();
-  ASSERT_EQ(Attach(), S_OK);
+  SiteANewBandAt(LastMinuteOf1387);
   ChooseFromMenu(English);
   ChooseFromMenu(Increase);
   EXPECT_EQ(WindowText(Text()), u"30 Esfand 1387");
@@ -267,10 +266,7 @@ TEST_F(BandTest, TheDateFollowsTheClockWithinTheHour) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ReleaseBand();
-    WinapiSetLocalTime(&c.sited);
-    CreateBand();
-    ASSERT_EQ(Attach(), S_OK);
+    SiteANewBandAt(c.sited);
     ChooseFromMenu(English);
     RunFor(c.before);
     if (c.closed) {
@@ -290,12 +286,8 @@ TEST_F(BandTest, TheDateFollowsTheClockWithinTheHour) {
 // The locale answer is the one of construction: an Arabic locale installed
 // later does not change how the band writes the Persian text, on any day.
 TEST_F(BandTest, TheTextKeepsTheFormOfConstruction) {
-  ReleaseBand();
   WinapiSetArabicLocaleInstalled(0);
-  const SYSTEMTIME evening = LocalTime(2009, 3, 20, 23, 59, 0);
-  WinapiSetLocalTime(&evening);
-  CreateBand();
-  ASSERT_EQ(Attach(), S_OK);
+  SiteANewBandAt(LastMinuteOf1387);
   WinapiSetArabicLocaleInstalled(1);
   RunFor(Minute);
   ASSERT_EQ(band->m_hijriYear, 1388);
@@ -305,11 +297,7 @@ TEST_F(BandTest, TheTextKeepsTheFormOfConstruction) {
 // The toolbar control sets timers of its own on the band's window, under small
 // ids; none of them takes the place of the band's.
 TEST_F(BandTest, TheToolbarsOwnTimersLeaveTheBandsAlone) {
-  ReleaseBand();
-  const SYSTEMTIME evening = LocalTime(2009, 3, 20, 23, 59, 0);
-  WinapiSetLocalTime(&evening);
-  CreateBand();
-  ASSERT_EQ(Attach(), S_OK);
+  SiteANewBandAt(LastMinuteOf1387);
   for (UINT_PTR id = 1; id <= 16; ++id) SetTimer(Toolbar(), id, 100, nullptr);
   LONG dueIn = 0;
   ASSERT_TRUE(WinapiTimerDueIn(Toolbar(), CExplorerBar::MidnightTimerId, &dueIn));
@@ -322,11 +310,7 @@ TEST_F(BandTest, TheToolbarsOwnTimersLeaveTheBandsAlone) {
 // timer comes in it: the captions chosen from, the format chosen and the text
 // all belong to the new day.
 TEST_F(BandTest, MidnightWhileTheMenuIsOpen) {
-  ReleaseBand();
-  const SYSTEMTIME evening = LocalTime(2009, 3, 20, 23, 59, 0);
-  WinapiSetLocalTime(&evening);
-  CreateBand();
-  ASSERT_EQ(Attach(), S_OK);
+  SiteANewBandAt(LastMinuteOf1387);
   WinapiScriptMenuChoiceAfter(English, 2 * Minute);
   SendMessageA(Toolbar(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Toolbar()), MAKELPARAM(30, 40));
   WinapiPopupMenuRecord shown = {};

@@ -99,6 +99,14 @@ class BandTest : public ::testing::Test {
 
   HRESULT Attach() { return static_cast<IObjectWithSite*>(band)->SetSite(static_cast<IOleWindow*>(&site)); }
 
+  // The band replaced by a new one, made and sited at the given local time.
+  void SiteANewBandAt(const SYSTEMTIME& time) {
+    ReleaseBand();
+    WinapiSetLocalTime(&time);
+    CreateBand();
+    ASSERT_EQ(Attach(), S_OK);
+  }
+
   HWND Toolbar() const { return band->m_wndToolbar.m_hWnd; }
   HWND Text() const { return band->m_wndStatic; }
   HMENU FormatMenu() const { return GetSubMenu(GetSubMenu(band->m_hMenu.get(), 0), 1); }
