@@ -137,11 +137,11 @@ void CExplorerBar::RunCommand(UINT command) {
 void CExplorerBar::OpenFullCalendar() {
   if (!m_spWebBrowser) return;
 
-  char path[MAX_PATH];
-  const DWORD pathLength = GetModuleFileNameA(GetModuleInstance(), path, MAX_PATH);
-  if (pathLength == 0 || pathLength >= MAX_PATH) return;
+  // The URL is UTF-16, so the name is taken as it is: through the ANSI code
+  // page a letter it lacks would become '?' and name no file.
   WCHAR widePath[MAX_PATH];
-  if (MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH) <= 0) return;
+  const DWORD pathLength = GetModuleFileNameW(GetModuleInstance(), widePath, MAX_PATH);
+  if (pathLength == 0 || pathLength >= MAX_PATH) return;
 
   constexpr int Capacity = MAX_PATH + 32;
   WCHAR url[Capacity];

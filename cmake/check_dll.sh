@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Checks the Windows DLL the way a Windows loader and regsvr32 would see it:
 #   PE32 for i386; exports exactly the .def's names, undecorated; imports
-#   nothing but system DLLs; carries the resources listed in the manifest file.
-#   Optionally, the type library the build compiled: the embedded TYPELIB 1 is
-#   that file byte for byte, and it imports IDispatch from stdole2.tlb instead
-#   of carrying its own copy.
+#   nothing but system DLLs; carries the resources listed in the manifest file;
+#   is at most 56 KB stripped (printed by section). Optionally, the type
+#   library the build compiled: the embedded TYPELIB 1 is that file byte for
+#   byte, and it imports IDispatch from stdole2.tlb instead of carrying its
+#   own copy.
 # Usage: check_dll.sh <daybander.dll> <daybander.def> <resource list> [<daybander.tlb>]
 set -u
 dll=$1 def=$2 resources=$3 tlb=${4:-}
@@ -109,10 +110,32 @@ if [ -f "$rgs" ]; then
   rm -f "$script"
 fi
 
-# 7. Size.
+# 7. Size: the stripped DLL, as it is shipped, by section (from the PE section
+#    table: the bytes each takes in the file, a multiple of the file
+#    alignment, and the bytes it uses), and the share of the full-calendar
+#    page. No packer: the sections are the code and data themselves.
+limit=$((56 * 1024))
 stripped=$(mktemp --suffix=.dll)
 "$strip" -o "$stripped" "$dll"
-echo "size: $(stat -c %s "$dll") bytes, stripped $(stat -c %s "$stripped") bytes"
+size=$(stat -c %s "$stripped")
+echo "size: $(stat -c %s "$dll") bytes, stripped $size bytes (at most $limit):"
+pe=$(le32 "$stripped" 60)
+sections=$(le16 "$stripped" $((pe + 6)))
+table=$((pe + 24 + $(le16 "$stripped" $((pe + 20)))))
+headers_size=$(le32 "$stripped" $((pe + 24 + 60)))
+printf '  %-8s %6d bytes\n' headers "$headers_size"
+for ((i = 0; i < sections; i++)); do
+  entry=$((table + 40 * i))
+  name=$(dd if="$stripped" bs=1 skip="$entry" count=8 2>/dev/null | tr -d '\0')
+  printf '  %-8s %6d bytes, %6d used\n' "$name" "$(le32 "$stripped" $((entry + 16)))" "$(le32 "$stripped" $((entry + 8)))"
+done
+page=$(wrestool -x --raw --type=23 --name=JCAL "$stripped" 2>/dev/null | wc -c)
+echo "  of which the full-calendar page (JCAL, in .rsrc): $page bytes"
+if [ "$size" -le "$limit" ]; then
+  pass "stripped size $size bytes, at most $limit"
+else
+  fail "stripped size $size bytes, above $limit"
+fi
 rm -f "$stripped"
 
 [ "$failures" -eq 0 ] && echo "DLL checks passed" || echo "$failures DLL check(s) failed"

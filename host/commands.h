@@ -18,6 +18,9 @@ int RunChoose(const Options& options);
 int RunClick(const Options& options);
 int RunScript(const Options& options);
 int RunRegistry(const Options& options);
+// Prints, as a WiX include file, what registering the library writes into an
+// empty registry of this process alone; the registry file is not opened.
+int RunWix(const Options& options);
 
 // A one-line error on stderr; returns the status to exit with.
 int Fail(const std::string& message, int status = 1);

@@ -62,6 +62,11 @@ int Run(const host::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The host is a program of this system, whose command line, file names and
+  // terminal are UTF-8: it runs as a Windows program does whose manifest asks
+  // for UTF-8 as its ANSI code page, and the library it loads meets that code
+  // page, as a library may.
+  WinapiSetAnsiCodePage(CP_UTF8);
   host::Options options;
   std::string error;
   if (!host::ParseOptions(argc, argv, &options, &error)) return host::Fail(error, 2);
@@ -76,6 +81,14 @@ int main(int argc, char** argv) {
     }
   }
   if (!options.arabicLocale.empty()) WinapiSetArabicLocaleInstalled(options.arabicLocale == "yes" ? 1 : 0);
+
+  // wix registers into an empty registry of its own: the file is left alone.
+  if (options.command == "wix") {
+    CoInitialize(nullptr);
+    const int status = host::RunWix(options);
+    CoUninitialize();
+    return status;
+  }
 
   host::RegistryStore& store = host::RegistryStore::Current();
   if (!store.Open(options.registry, &error)) return host::Fail(error);

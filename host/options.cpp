@@ -6,7 +6,7 @@ namespace host {
 namespace {
 
 const char* const kCommands[] = {"show", "register", "unregister", "menu", "choose",
-                                 "click", "script", "registry"};
+                                 "click", "script", "registry", "wix"};
 
 bool IsCommand(const std::string& word) {
   for (const char* command : kCommands) {
@@ -32,6 +32,7 @@ const char kOverview[] =
     "  script register|unregister FILE [--var NAME=VALUE]...\n"
     "                        apply a registry script file to the registry\n"
     "  registry [KEY]        print the registry, or one key, in REGEDIT4 format\n"
+    "  wix [LIBRARY]         print what registering the library writes, as installer rows\n"
     "\n"
     "Options:\n"
     "  --date YYYY-MM-DD     the local date (1601-01-01..30827-12-31); default: today.\n"
@@ -96,6 +97,16 @@ const char kRegistry[] =
     "Prints the registry, or the key KEY (for example\n"
     "\"HKEY_CLASSES_ROOT\\CLSID\") with everything below it, in REGEDIT4 format.\n";
 
+const char kWix[] =
+    "Usage: daybander wix [LIBRARY]\n"
+    "\n"
+    "Registers the library (default: daybander.so beside this command) into an\n"
+    "empty registry of this command alone, never the registry file, and prints\n"
+    "what it wrote as a WiX include file of RegistryKey and RegistryValue\n"
+    "elements for the installer: the library's path becomes [#daybander.dll], its\n"
+    "own keys are made on install and removed on uninstall, and the keys that\n"
+    "unregistering leaves (CLSID, SOFTWARE...) only hold its values.\n";
+
 bool NeedsValue(const std::string& option) {
   return option == "--registry" || option == "--date" || option == "--format" || option == "--arabic-locale" ||
          option == "--png" || option == "--var";
@@ -111,6 +122,7 @@ const char* Usage(const std::string& command) {
   if (command == "click") return kClick;
   if (command == "script") return kScript;
   if (command == "registry") return kRegistry;
+  if (command == "wix") return kWix;
   return kOverview;
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command: native build with AddressSanitizer and
-# UndefinedBehaviorSanitizer and all its tests, the Windows DLL cross-build and
-# its checks, and the bounded fuzz runs. Prints one closing line of totals.
+# UndefinedBehaviorSanitizer and all its tests, the Windows DLL cross-build
+# with its checks and the installer package's tests, and the bounded fuzz
+# runs. Prints one closing line of totals.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh" test || exit 1
@@ -34,10 +35,10 @@ step "native tests"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 record "$native/ctest.log"
 
-step "Windows DLL (i686-w64-mingw32)"
+step "Windows DLL (i686-w64-mingw32) and its installer package"
 win="$top/build/win"
 cmake -S "$top" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null &&
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DDAYBANDER_HOST="$native/host/daybander" >/dev/null &&
   cmake --build "$win" -j2 || { echo "Windows build failed"; exit 1; }
 (cd "$win" && ctest --output-on-failure -V) 2>&1 | tee "$win/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1

@@ -14,17 +14,39 @@ using daybander::unique_bstr;
 
 namespace {
 
+// A failed call whose last error is 0 must still read as a failure.
+HRESULT LastErrorResult() {
+  const DWORD error = GetLastError();
+  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
 // The module's full file name; it has at most MAX_PATH - 1 characters, so a
 // name that fills the buffer was cut.
-HRESULT ModuleFileName(HMODULE module, char (&path)[MAX_PATH]) {
-  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-  if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
+HRESULT ModuleFileName(HMODULE module, OLECHAR (&path)[MAX_PATH]) {
+  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0) return LastErrorResult();
   if (length == MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
   return S_OK;
 }
 
-HRESULT Widen(const char* text, OLECHAR (&wide)[MAX_PATH]) {
-  return MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, wide, MAX_PATH) == 0 ? E_OUTOFMEMORY : S_OK;
+// Whether the thread's ANSI code page spells `text` exactly. The registry
+// script is ANSI text: a letter the code page lacks would be recorded as '?'
+// or a look-alike, naming a file that does not exist. The round trip catches
+// both in every code page (UTF-8 takes neither WC_NO_BEST_FIT_CHARS nor
+// lpUsedDefaultChar).
+bool SpelledInAnsi(const OLECHAR* text) {
+  char ansi[3 * MAX_PATH];  // no code page needs more than 3 bytes for a UTF-16 unit
+  OLECHAR back[MAX_PATH];
+  const int units = lstrlenW(text) + 1;
+  if (units > MAX_PATH ||
+      WideCharToMultiByte(CP_THREAD_ACP, 0, text, units, ansi, sizeof(ansi), nullptr, nullptr) <= 0 ||
+      MultiByteToWideChar(CP_THREAD_ACP, 0, ansi, -1, back, MAX_PATH) != units) {
+    return false;
+  }
+  for (int i = 0; i < units; ++i) {
+    if (back[i] != text[i]) return false;
+  }
+  return true;
 }
 
 // The component categories of a class. No class of this library declares
@@ -43,17 +65,15 @@ HRESULT CComModuleT<T>::UpdateRegistryFromResource(UINT resourceId, BOOL bRegist
   HRESULT hr = registrar.AddReplacement(OLESTR("APPID"), OLESTR(""));
   if (FAILED(hr)) return hr;
 
-  char path[MAX_PATH];
+  OLECHAR path[MAX_PATH];
   hr = ModuleFileName(GetModuleInstance(), path);
   if (FAILED(hr)) return hr;
-  OLECHAR widePath[MAX_PATH];
-  hr = Widen(path, widePath);
-  if (FAILED(hr)) return hr;
+  if (!SpelledInAnsi(path)) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 
   // The script quotes the path, so each quote in it is written twice.
   OLECHAR escaped[2 * MAX_PATH];
   int out = 0;
-  for (const OLECHAR* c = widePath; *c; ++c) {
+  for (const OLECHAR* c = path; *c; ++c) {
     if (*c == OLESTR('\'')) escaped[out++] = OLESTR('\'');
     escaped[out++] = *c;
   }
@@ -63,8 +83,8 @@ HRESULT CComModuleT<T>::UpdateRegistryFromResource(UINT resourceId, BOOL bRegist
   hr = registrar.AddReplacement(OLESTR("Module_Raw"), escaped);
   if (FAILED(hr)) return hr;
 
-  return bRegister ? registrar.ResourceRegister(widePath, resourceId, OLESTR("REGISTRY"))
-                   : registrar.ResourceUnregister(widePath, resourceId, OLESTR("REGISTRY"));
+  return bRegister ? registrar.ResourceRegister(path, resourceId, OLESTR("REGISTRY"))
+                   : registrar.ResourceUnregister(path, resourceId, OLESTR("REGISTRY"));
 }
 
 template <class T>
@@ -100,38 +120,33 @@ HRESULT LoadTypeLibrary(HINSTANCE module, BSTR* pbstrPath, ITypeLib** ppTypeLib)
   *pbstrPath = nullptr;
   *ppTypeLib = nullptr;
 
-  char path[MAX_PATH];
+  OLECHAR path[MAX_PATH];
   HRESULT hr = ModuleFileName(module, path);
   if (FAILED(hr)) return hr;
 
   // Where the extension starts: the last "." after the last path separator,
   // else the end of the name.
-  char* extension = nullptr;
-  char* end = path;
-  for (char* c = path; *c; c = CharNextA(c)) {
-    if (*c == '.') extension = c;
-    if (*c == '\\' || *c == '/') extension = nullptr;
-    end = CharNextA(c);
+  OLECHAR* extension = nullptr;
+  OLECHAR* end = path;
+  for (OLECHAR* c = path; *c; c = CharNextW(c)) {
+    if (*c == OLESTR('.')) extension = c;
+    if (*c == OLESTR('\\') || *c == OLESTR('/')) extension = nullptr;
+    end = CharNextW(c);
   }
   if (!extension) extension = end;
 
   // First the type library inside the file itself, then a ".tlb" beside it.
-  OLECHAR widePath[MAX_PATH];
-  hr = Widen(path, widePath);
-  if (FAILED(hr)) return hr;
   com_ptr<ITypeLib> typeLib;
-  hr = LoadTypeLib(widePath, typeLib.put());
+  hr = LoadTypeLib(path, typeLib.put());
   if (FAILED(hr)) {
     if ((extension - path) + 5 > MAX_PATH) return E_FAIL;
-    const char tlb[] = ".tlb";
-    for (size_t i = 0; i < sizeof(tlb); ++i) extension[i] = tlb[i];
-    hr = Widen(path, widePath);
-    if (FAILED(hr)) return hr;
-    hr = LoadTypeLib(widePath, typeLib.put());
+    const OLECHAR tlb[] = OLESTR(".tlb");
+    for (size_t i = 0; i < sizeof(tlb) / sizeof(tlb[0]); ++i) extension[i] = tlb[i];
+    hr = LoadTypeLib(path, typeLib.put());
     if (FAILED(hr)) return hr;
   }
 
-  BSTR loadedFrom = SysAllocString(widePath);
+  BSTR loadedFrom = SysAllocString(path);
   if (!loadedFrom) return E_OUTOFMEMORY;
   *pbstrPath = loadedFrom;
   *ppTypeLib = typeLib.detach();

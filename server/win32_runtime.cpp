@@ -5,6 +5,12 @@
 
 #include <new>
 
+// The tag of `new (std::nothrow)`, defined here so that the standard library's
+// file that defines it (with the new-handler machinery) stays out.
+namespace std {
+const nothrow_t nothrow{};
+}
+
 void* operator new(size_t size) { return HeapAlloc(GetProcessHeap(), 0, size ? size : 1); }
 void* operator new[](size_t size) { return HeapAlloc(GetProcessHeap(), 0, size ? size : 1); }
 void* operator new(size_t size, const std::nothrow_t&) noexcept { return HeapAlloc(GetProcessHeap(), 0, size ? size : 1); }

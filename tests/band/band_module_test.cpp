@@ -7,28 +7,27 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include <initguid.h>  // defines the ids of daybander_ids.h here
 
+#include "ansi_code_page.h"
 #include "daybander_ids.h"
 #include "host_fakes.h"
 #include "loaded_module.h"
+#include "module_copy.h"
 #include "winapi_control.h"
 
 namespace {
 
 constexpr char ToolbarClass[] = "Daybander:ToolbarWindow32";
 
-std::u16string Widen(const char* text) {
-  std::u16string wide;
-  for (; *text; ++text) wide += static_cast<char16_t>(static_cast<unsigned char>(*text));
-  return wide;
-}
-
-// One band's life in a loaded library; returns the library's handle.
-HMODULE RunBand(fakes::FakeSite* site, fakes::FakeBrowser* browser) {
-  LoadedModule module;
+// One band's life in a loaded library, the built one or the one at `path`;
+// returns the library's handle.
+HMODULE RunBand(fakes::FakeSite* site, fakes::FakeBrowser* browser, const WCHAR* path = nullptr) {
+  const auto loaded = path ? std::make_unique<LoadedModule>(path) : std::make_unique<LoadedModule>();
+  LoadedModule& module = *loaded;
   EXPECT_NE(module.handle, nullptr);
   if (!module.handle) return nullptr;
 
@@ -57,11 +56,11 @@ HMODULE RunBand(fakes::FakeSite* site, fakes::FakeBrowser* browser) {
   EXPECT_EQ(band->Release(), 0u);
   EXPECT_EQ(module.canUnloadNow(), S_OK);
 
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(module.handle, path, MAX_PATH);
+  WCHAR name[MAX_PATH] = {};
+  GetModuleFileNameW(module.handle, name, MAX_PATH);
   EXPECT_FALSE(browser->navigateCalls.empty());
   if (!browser->navigateCalls.empty()) {
-    EXPECT_EQ(browser->navigateCalls.back().url, u"res://" + Widen(path) + u"/jcal");
+    EXPECT_EQ(browser->navigateCalls.back().url, u"res://" + std::u16string(name) + u"/jcal");
   }
   return module.handle;
 }
@@ -93,6 +92,27 @@ TEST(LoadedBand, LivesAndGoesWithTheLibraryAgainAndAgain) {
   EXPECT_EQ(WinapiLiveCount(WinapiFonts), fonts);
   EXPECT_EQ(site.refs(), 1u);
   EXPECT_EQ(browser.refs(), 1u);
+}
+
+// The page's URL is UTF-16: a library in a folder named with Persian letters
+// (ی among them, which neither 1252 nor 1256 holds) opens its own page under
+// every ANSI code page.
+TEST(LoadedBand, OpensItsPageFromAPersianNamedFolderUnderEveryCodePage) {
+  const ModuleCopy copy(u"\u062A\u0642\u0648\u06CC\u0645");  // تقویم
+  fakes::FakeBrowser browser;
+  fakes::FakeSite site;
+  site.browser = &browser;
+  site.window = CreateWindowExA(0, "STATIC", "host", WS_VISIBLE, 0, 0, 400, 30, nullptr, nullptr, nullptr, nullptr);
+  for (const UINT codePage : {1252u, 1256u, static_cast<UINT>(CP_UTF8)}) {
+    SCOPED_TRACE(codePage);
+    const ScopedAnsiCodePage ansi(codePage);
+    browser.navigateCalls.clear();
+    RunBand(&site, &browser, copy.path.c_str());
+    ASSERT_EQ(browser.navigateCalls.size(), 1u);
+    EXPECT_EQ(browser.navigateCalls[0].url, u"res://" + copy.path + u"/jcal");
+    EXPECT_EQ(browser.navigateCalls[0].headers, u"Referer: res://" + copy.path + u"/\r\n");
+  }
+  DestroyWindow(site.window);
 }
 
 }  // namespace

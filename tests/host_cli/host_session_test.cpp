@@ -1,7 +1,7 @@
 // The daybander command as a user runs it, each session on a registry file of
 // its own: first use, format and size choices that last, the full-calendar
-// navigation, unregistering, a damaged registry file, two commands at once,
-// and the toolbar picture.
+// navigation, unregistering, the installer rows, a damaged registry file, two
+// commands at once, and the toolbar picture.
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -131,6 +131,26 @@ TEST_F(HostSession, UnregisterLeavesOnlyTheKeptKeys) {
   const HostRun show = RunHost({"show"});
   EXPECT_EQ(show.status, 1);
   EXPECT_NE(show.err.find("nothing is registered"), std::string::npos) << show.err;
+}
+
+// The installer rows come from a registry of the command's own: the user's
+// file is neither made nor changed, and what Windows owns is not claimed.
+TEST_F(HostSession, WixLeavesTheRegistryFileAlone) {
+  const HostRun fresh = RunHost({"wix"});
+  ASSERT_EQ(fresh.status, 0) << fresh.err;
+  EXPECT_FALSE(std::ifstream(m_registry).good()) << "no registry file made";
+  EXPECT_NE(fresh.out.find("<RegistryValue Type=\"string\" Value=\"[#daybander.dll]\"/>"), std::string::npos)
+      << fresh.out;
+  EXPECT_EQ(fresh.out.find("Value=\"/"), std::string::npos) << "no path of this machine";
+  EXPECT_EQ(fresh.out.find("Key=\"CLSID\""), std::string::npos) << "CLSID is not the library's";
+
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  ASSERT_EQ(RunHost({"choose", "english"}).status, 0);
+  const std::string before = ReadFile(m_registry);
+  const HostRun again = RunHost({"wix"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out, fresh.out) << "the same rows whatever the user's registry holds";
+  EXPECT_EQ(ReadFile(m_registry), before);
 }
 
 TEST_F(HostSession, ADamagedRegistryFileIsReportedAndKept) {

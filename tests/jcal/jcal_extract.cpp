@@ -1,8 +1,8 @@
 // Takes the full-calendar page out of the built module the way the browser's
 // res:// handler does (the module loaded as a data file, resource "JCAL" of
-// type 23), checks it is the page source byte for byte, and writes the copy
-// the browser test loads.
-//   jcal_extract <module> <jcal.html source> <output file>
+// type 23), checks it is the page as the build made it (jcal.html, minified)
+// byte for byte, and writes the copy the browser test loads.
+//   jcal_extract <module> <built page> <output file>
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: jcal_extract <module> <jcal.html> <output>\n");
+    std::fprintf(stderr, "usage: jcal_extract <module> <built page> <output>\n");
     return 2;
   }
   HMODULE module = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -45,6 +45,6 @@ int main(int argc, char** argv) {
     }
   }
   FreeLibrary(module);
-  if (status == 0) std::printf("JCAL: %lu bytes, as in the source\n", (unsigned long)size);
+  if (status == 0) std::printf("JCAL: %lu bytes, as built\n", (unsigned long)size);
   return status;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi_code_page.h"
 #include "reg_object.h"
 #include "winapi_control.h"
 
@@ -36,6 +37,7 @@ Preprocessed Preprocess(CRegObject* registrar, const std::string& script) {
 }
 
 TEST_F(ScriptText, PreprocessingSubstitutesVariables) {
+  const ScopedAnsiCodePage utf8(CP_UTF8);  // the Persian text below is UTF-8
   CRegObject registrar;
   ASSERT_EQ(registrar.AddReplacement(OLESTR("Module"), OLESTR("C:\\dir\\daybander.dll")), S_OK);
   ASSERT_EQ(registrar.AddReplacement(OLESTR("MODULE"), OLESTR("second, never used")), S_OK);
@@ -126,6 +128,7 @@ std::vector<std::string> Tokens(const std::string& text) {
 }
 
 TEST_F(ScriptText, Tokenizer) {
+  const ScopedAnsiCodePage utf8(CP_UTF8);  // characters of two bytes below
   using V = std::vector<std::string>;
   const struct {
     std::string text;

@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "ansi_code_page.h"
 #include "daybander_ids.h"
 #include "loaded_module.h"
+#include "module_copy.h"
 #include "registry_dump.h"
 #include "winapi_control.h"
 
@@ -178,6 +180,67 @@ TEST_F(RegistrationTest, APathWithAnApostropheIsRecordedAsItIs) {
     EXPECT_EQ(S_OK, quoted.unregisterServer());
   }
   fs::remove_all(folder.parent_path());
+}
+
+// The registry script is ANSI text. A module registers where the ANSI code
+// page spells its path, which then reads back byte for byte, from the saved
+// registry too, and names the file the class loads from. Where the code page
+// cannot spell it, or the name cannot be read at all, nothing is written.
+TEST_F(RegistrationTest, TheModulePathRegistersOnlyAsTheAnsiCodePageSpellsIt) {
+  const HRESULT unspellable = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  constexpr DWORD readable = 0xFFFFFFFFu;
+  struct Case {
+    const char* what;
+    std::u16string folder;
+    UINT codePage;
+    DWORD nameError;  // the module's name cannot be read, with this last error
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"accented Latin under 1252", u"Café Ñandú", 1252, readable, S_OK},
+      {"Ñ, which 1256 lacks", u"Café Ñandú", 1256, readable, unspellable},
+      {"Persian letters that 1256 holds, under 1256", u"\u06A9\u062A\u0627\u0628", 1256, readable, S_OK},
+      {"the same letters under 1252", u"\u06A9\u062A\u0627\u0628", 1252, readable, unspellable},
+      {"Farsi yeh, which 1256 lacks", u"\u06A9\u062A\u0627\u0628\u06CC", 1256, readable, unspellable},
+      {"Farsi yeh under 1252", u"\u06A9\u062A\u0627\u0628\u06CC", 1252, readable, unspellable},
+      {"any name under UTF-8", u"\u06A9\u062A\u0627\u0628\u06CC", CP_UTF8, readable, S_OK},
+      {"a name that cannot be read, last error 0", u"plain", 1252, 0, E_FAIL},
+      {"a name that cannot be read, for want of memory", u"plain", 1252, ERROR_NOT_ENOUGH_MEMORY,
+       HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WinapiResetRegistry();
+    ScopedAnsiCodePage codePage(c.codePage);
+    ModuleCopy copy(c.folder);
+    LoadedModule module(copy.path.c_str());
+    ASSERT_NE(nullptr, module.registerServer);
+    if (c.nameError != readable) WinapiFailNextModuleFileName(c.nameError);
+    EXPECT_EQ(c.expected, module.registerServer());
+    if (FAILED(c.expected)) {
+      EXPECT_EQ(Lines(), Entries(HKEY_CLASSES_ROOT, "HKCR"));
+      EXPECT_EQ(Lines(), Entries(HKEY_LOCAL_MACHINE, "HKLM"));
+      continue;
+    }
+    const Lines expected = ScriptEntries(InCodePage(c.codePage, copy.path));
+    EXPECT_EQ(expected, ScriptPart());
+    const std::string saved = copy.root() + "/registry.reg";
+    ASSERT_EQ(ERROR_SUCCESS, WinapiSaveRegistry(saved.c_str()));
+    WinapiResetRegistry();
+    ASSERT_EQ(ERROR_SUCCESS, WinapiLoadRegistry(saved.c_str(), nullptr));
+    EXPECT_EQ(expected, ScriptPart());
+
+    IUnknown* band = nullptr;
+    EXPECT_EQ(S_OK, CoCreateInstance(CLSID_ExplorerBar, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                     reinterpret_cast<void**>(&band)));
+    if (band) band->Release();
+    ITypeLib* typeLib = nullptr;
+    EXPECT_EQ(S_OK, LoadRegTypeLib(LIBID_DAYBANDERLib, 1, 0, 0, &typeLib));
+    if (typeLib) typeLib->Release();
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(S_OK, module.unregisterServer());
+    EXPECT_EQ(kSharedKeys, ScriptPart());
+  }
 }
 
 TEST_F(RegistrationTest, RegisteringAgainRewritesTheClassKeyAndSparesTheProgIds) {

@@ -1,6 +1,6 @@
 // daybander.so loaded the way a host loads it: LoadLibraryA of the built
-// module (env DAYBANDER_MODULE), its exports by GetProcAddress, FreeLibrary at
-// the end.
+// module (env DAYBANDER_MODULE) or LoadLibraryW of a copy, its exports by
+// GetProcAddress, FreeLibrary at the end.
 #pragma once
 
 #include <windows.h>
@@ -15,11 +15,12 @@ class LoadedModule {
   // The built module, or the one at `path`.
   explicit LoadedModule(const char* path = std::getenv("DAYBANDER_MODULE")) {
     handle = path ? LoadLibraryA(path) : nullptr;
-    if (!handle) return;
-    getClassObject = Export<LPFNGETCLASSOBJECT>(handle, "DllGetClassObject");
-    canUnloadNow = Export<LPFNCANUNLOADNOW>(handle, "DllCanUnloadNow");
-    registerServer = Export<ServerFunc>(handle, "DllRegisterServer");
-    unregisterServer = Export<ServerFunc>(handle, "DllUnregisterServer");
+    FindExports();
+  }
+  // The module at `path`, which the ANSI code page may not be able to spell.
+  explicit LoadedModule(const WCHAR* path) {
+    handle = LoadLibraryW(path);
+    FindExports();
   }
   ~LoadedModule() { Free(); }
   LoadedModule(const LoadedModule&) = delete;
@@ -44,4 +45,13 @@ class LoadedModule {
   LPFNCANUNLOADNOW canUnloadNow = nullptr;
   ServerFunc registerServer = nullptr;
   ServerFunc unregisterServer = nullptr;
+
+ private:
+  void FindExports() {
+    if (!handle) return;
+    getClassObject = Export<LPFNGETCLASSOBJECT>(handle, "DllGetClassObject");
+    canUnloadNow = Export<LPFNCANUNLOADNOW>(handle, "DllCanUnloadNow");
+    registerServer = Export<ServerFunc>(handle, "DllRegisterServer");
+    unregisterServer = Export<ServerFunc>(handle, "DllUnregisterServer");
+  }
 };

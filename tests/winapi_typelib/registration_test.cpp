@@ -1,5 +1,9 @@
 // Registering type libraries: the entries written and removed, and
 // LoadRegTypeLib before and after, with the statuses Windows gives.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
 #include "calc.h"
 #include "typelib_fixture.h"
 
@@ -72,6 +76,24 @@ TEST_F(Registration, WritesTheLibraryAndItsAutomationInterfaces) {
   EXPECT_NE(DumpKeys(HKEY_CLASSES_ROOT).find("HELPDIR\n  @=S:/opt/calc/help/\n"), std::string::npos);
   EXPECT_EQ(RegisterTypeLib(nullptr, u"x", nullptr), E_INVALIDARG);
   EXPECT_EQ(RegisterTypeLib(m_lib.get(), nullptr, nullptr), E_INVALIDARG);
+}
+
+// FLAGS holds the library flags in hexadecimal: a copy of the test library
+// whose header says LIBFLAG_FCONTROL | LIBFLAG_FHASDISKIMAGE registers "a".
+TEST_F(Registration, FlagsAreWrittenInHexadecimal) {
+  std::ifstream in(CALC_TLB, std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(image.size(), 0x1Eu);
+  image[0x1C] = 0x0A;  // the MSFT header's library flags
+  image[0x1D] = 0;
+  const std::string copy = ::testing::TempDir() + "calc-flags.tlb";
+  std::ofstream(copy, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+  com_ptr<ITypeLib> lib;
+  ASSERT_EQ(Load(copy, &lib), S_OK);
+  ASSERT_EQ(RegisterTypeLib(lib.get(), Wide(copy).c_str(), nullptr), S_OK);
+  EXPECT_NE(DumpKeys(HKEY_CLASSES_ROOT).find("\\2.3\\FLAGS\n  @=S:a\n"), std::string::npos);
+  lib.reset();
+  std::remove(copy.c_str());
 }
 
 TEST_F(Registration, LoadRegTypeLibFindsAMatchingVersion) {

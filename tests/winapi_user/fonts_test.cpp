@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "ansi_code_page.h"
 #include "winapi_control.h"
 
 namespace {
@@ -56,6 +57,7 @@ TEST(FontTest, FaceNamesAreCutToTheirField) {
   DeleteObject(font);
 
   // A face outside ASCII keeps whole characters in the narrow form.
+  const ScopedAnsiCodePage utf8(CP_UTF8);
   LOGFONTW wide{};
   wide.lfHeight = 15;
   for (int i = 0; i < LF_FACESIZE - 1; ++i) wide.lfFaceName[i] = u'\u0628';

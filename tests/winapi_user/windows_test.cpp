@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "ansi_code_page.h"
 #include "user_fixture.h"
 #include "winapi_control.h"
 
@@ -328,6 +329,7 @@ TEST_F(ClassTest, SuperclassOfTheToolbar) {
 using TextTest = UserTest;
 
 TEST_F(TextTest, TextCrossesCharacterSets) {
+  const ScopedAnsiCodePage utf8(CP_UTF8);  // the A text below is UTF-8
   HWND ansi = CreateWindowExA(0, kRecorderA, "ansi", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   HWND wide = Make();
   HWND staticA = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 1, 1, wide, nullptr, nullptr, nullptr);
@@ -354,6 +356,37 @@ TEST_F(TextTest, TextCrossesCharacterSets) {
     EXPECT_EQ(u"plain", TextOf(hwnd));
   }
   DestroyWindow(ansi);
+  DestroyWindow(wide);
+}
+
+// A text cut to a short buffer keeps whole characters of the ANSI code page;
+// in a single-byte one every byte is a character.
+TEST_F(TextTest, AnsiTextIsCutBetweenCharactersOfTheCodePage) {
+  struct Case {
+    UINT codePage;
+    std::u16string text;
+    std::string ansi;
+    int buffer;
+    std::string cut;
+  };
+  const Case cases[] = {
+      {1252, u"x \u00A9 y", "x \xA9 y", 3, "x "},
+      {1256, u"\u06F1\u06F4 \u067E\u0627\u06A9", "?? \x81\xC7\x98", 4, "?? "},  // ۱۴ پاک
+      {CP_UTF8, u"x \u00A9 y", "x \xC2\xA9 y", 4, "x "},
+  };
+  HWND wide = Make();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    const ScopedAnsiCodePage codePage(c.codePage);
+    ASSERT_TRUE(SetWindowTextW(wide, c.text.c_str()));
+    EXPECT_EQ(static_cast<int>(c.ansi.size()), GetWindowTextLengthA(wide));
+    char full[32] = {};
+    EXPECT_EQ(static_cast<int>(c.ansi.size()), GetWindowTextA(wide, full, 32));
+    EXPECT_EQ(c.ansi, full);
+    char cut[8] = {};
+    EXPECT_EQ(static_cast<int>(c.cut.size()), GetWindowTextA(wide, cut, c.buffer));
+    EXPECT_EQ(c.cut, cut);
+  }
   DestroyWindow(wide);
 }
 

@@ -16,6 +16,15 @@ EXTERN_C void WinapiAdvanceClock(LONGLONG milliseconds);
 // -1 ask the C library whether an Arabic locale is available (the default).
 EXTERN_C void WinapiSetArabicLocaleInstalled(int installed);
 
+// The ANSI code page, as a system locale sets it: 1252 (the default), 1256 or
+// CP_UTF8. GetACP, CP_ACP and CP_THREAD_ACP, CharNextA, lstrcmpiA and every A
+// function that converts text follow it. FALSE (and no change) for any other.
+EXTERN_C BOOL WinapiSetAnsiCodePage(UINT codePage);
+
+// Makes the next GetModuleFileNameA or GetModuleFileNameW fail, returning 0
+// with `lastError` as the last error (0 included).
+EXTERN_C void WinapiFailNextModuleFileName(DWORD lastError);
+
 // Live objects, by kind: what a test expects to be back where it started.
 typedef enum WinapiObjectKind {
   WinapiTaskMemory = 0,
@@ -154,7 +163,8 @@ EXTERN_C LONG WinapiLoaderLockViolations(LPCSTR* lastArea);
 // with a section of its own; values as @= (the default value) or "name"=, with
 // "text" for a clean REG_SZ, dword:XXXXXXXX for REG_DWORD and hex:/hex(N): byte
 // lists for everything else, so every type and every byte round-trips. Text is
-// in the ANSI code page (UTF-8 here), with \\ and \" escaped.
+// the bytes the A calls stored, in the ANSI code page of the process that
+// stored them, with \\ and \" escaped.
 
 // Replaces the whole registry with the file's content. The file is read and
 // checked completely first: on a parse error nothing changes, the result is

@@ -65,10 +65,13 @@ EXTERN_C LONG WINAPI InterlockedCompareExchange(LONG volatile* Destination, LONG
 
 EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+EXTERN_C HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
+EXTERN_C HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 EXTERN_C BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 EXTERN_C BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+EXTERN_C DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 EXTERN_C HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
 

@@ -1,11 +1,11 @@
-// Locales and code pages. The ANSI code page of this layer is UTF-8: every
-// delimiter byte below 0x80 stays a character of its own.
+// Locales and code pages. The ANSI code page is 1252 unless a test or the
+// host chooses 1256 or UTF-8 (winapi_control.h); no double-byte code page is
+// offered, so every byte below 0x80 stays a character of its own.
 #pragma once
 
 #include <windef.h>
 
 #define CP_ACP 0
-#define CP_OEMCP 1
 #define CP_THREAD_ACP 3
 #define CP_UTF8 65001
 

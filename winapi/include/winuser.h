@@ -1,6 +1,6 @@
 // Window classes, windows and messages, focus, timers and menus, with the
-// SDK's names and values. Strings of the A functions are UTF-8 (the ANSI code
-// page of this layer); the W functions take UTF-16.
+// SDK's names and values. Strings of the A functions are in the ANSI code
+// page (winnls.h); the W functions take UTF-16.
 #pragma once
 
 #include <windef.h>

@@ -33,7 +33,7 @@ Function ProcAs(HMODULE module, const char* name) {
 std::string InprocServerPath(REFCLSID clsid) {
   OLECHAR text[39];
   StringFromGUID2(clsid, text, 39);
-  const std::string keyPath = "CLSID\\" + winapi::Narrow(text) + "\\InprocServer32";
+  const std::string keyPath = "CLSID\\" + winapi::ToAnsi(text) + "\\InprocServer32";
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return std::string();

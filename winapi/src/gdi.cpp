@@ -79,7 +79,7 @@ HFONT AddFont(const LOGFONTW& logFont) {
 void WideFace(LPCSTR face, WCHAR* out) {
   std::memset(out, 0, LF_FACESIZE * sizeof(WCHAR));
   if (!face) return;
-  const std::u16string wide = winapi::Widen(face);
+  const std::u16string wide = winapi::FromAnsi(face);
   std::copy_n(wide.begin(), std::min<size_t>(wide.size(), LF_FACESIZE - 1), out);
 }
 
@@ -177,10 +177,9 @@ EXTERN_C int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
   std::memcpy(&out, &lf, offsetof(LOGFONTA, lfFaceName));
   WCHAR face[LF_FACESIZE + 1] = {};
   std::copy_n(lf.lfFaceName, LF_FACESIZE, face);
-  const std::string narrow = winapi::Narrow(face);
-  // A face is cut at a character boundary, never inside a UTF-8 sequence.
-  size_t keep = std::min<size_t>(narrow.size(), LF_FACESIZE - 1);
-  while (keep > 0 && keep < narrow.size() && (static_cast<unsigned char>(narrow[keep]) & 0xC0) == 0x80) --keep;
+  const std::string narrow = winapi::ToAnsi(face);
+  // A face is cut at a character boundary, never inside a character.
+  const size_t keep = winapi::AnsiPrefix(narrow, LF_FACESIZE - 1);
   std::memcpy(out.lfFaceName, narrow.data(), keep);
   const int n = std::min<int>(c, sizeof(LOGFONTA));
   std::memcpy(pv, &out, static_cast<size_t>(n));

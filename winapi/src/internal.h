@@ -7,9 +7,19 @@
 
 namespace winapi {
 
-// UTF-16 <-> UTF-8 for the layer's own use (invalid input becomes U+FFFD).
+// UTF-16 <-> UTF-8, the character set of file names on this system and of
+// the layer's own text (invalid input becomes U+FFFD).
 std::u16string Widen(const char* utf8);
 std::string Narrow(const char16_t* utf16);
+
+// UTF-16 <-> the ANSI code page, as the A functions convert: a character the
+// code page lacks becomes '?'.
+std::u16string FromAnsi(const char* ansi);
+std::string ToAnsi(const char16_t* text);
+
+// The length of the longest prefix of `ansi`, at most n bytes, that cuts no
+// character of the ANSI code page in two: where a short buffer cuts A text.
+size_t AnsiPrefix(const std::string& ansi, size_t n);
 
 // Frees the in-process servers whose DllCanUnloadNow answers S_OK.
 void FreeUnusedInprocServers();

@@ -1,5 +1,5 @@
 // Kernel services: the clock, the last error, critical sections, interlocked
-// counts, the process heap, strings, code pages and locales.
+// counts, the process heap, strings and locales (code pages: codepage.cpp).
 #include <windows.h>
 
 #include <atomic>
@@ -261,9 +261,8 @@ EXTERN_C BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID mem) {
 }
 
 // ---------------------------------------------------------------------------
-// Strings
+// Strings (the case-insensitive comparisons follow the code page: codepage.cpp)
 namespace {
-int FoldAscii(unsigned c) { return (c >= 'A' && c <= 'Z') ? static_cast<int>(c - 'A' + 'a') : static_cast<int>(c); }
 int Sign(int v) { return (v > 0) - (v < 0); }
 }  // namespace
 
@@ -276,184 +275,12 @@ EXTERN_C int WINAPI lstrlenW(LPCWSTR s) {
   return n;
 }
 
-// Case-insensitive on ASCII letters; other bytes compare by value.
-EXTERN_C int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
-  if (!a || !b) return a ? 1 : (b ? -1 : 0);
-  for (;; ++a, ++b) {
-    const int ca = FoldAscii(static_cast<unsigned char>(*a));
-    const int cb = FoldAscii(static_cast<unsigned char>(*b));
-    if (ca != cb || ca == 0) return Sign(ca - cb);
-  }
-}
-
-EXTERN_C int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b) {
-  if (!a || !b) return a ? 1 : (b ? -1 : 0);
-  for (;; ++a, ++b) {
-    const int ca = FoldAscii(*a);
-    const int cb = FoldAscii(*b);
-    if (ca != cb || ca == 0) return Sign(ca - cb);
-  }
-}
-
 EXTERN_C int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b) {
   if (!a || !b) return a ? 1 : (b ? -1 : 0);
   for (;; ++a, ++b) {
     if (*a != *b || *a == 0) return Sign(static_cast<int>(*a) - static_cast<int>(*b));
   }
 }
-
-// ---------------------------------------------------------------------------
-// Code pages: the ANSI, OEM and thread code pages are all UTF-8 here.
-namespace {
-
-bool KnownCodePage(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP || cp == CP_UTF8; }
-
-// Length in bytes of the UTF-8 sequence that starts with byte b (1 for a stray
-// continuation or invalid byte, which then stands for itself).
-int Utf8SequenceLength(unsigned char b) {
-  if (b < 0x80) return 1;
-  if (b >= 0xC2 && b <= 0xDF) return 2;
-  if (b >= 0xE0 && b <= 0xEF) return 3;
-  if (b >= 0xF0 && b <= 0xF4) return 4;
-  return 1;
-}
-
-// Decodes one code point from s (at most n bytes); 0xFFFFFFFF for an invalid
-// sequence, of which one byte is consumed.
-uint32_t DecodeUtf8(const unsigned char* s, int n, int* used) {
-  const int len = Utf8SequenceLength(s[0]);
-  *used = 1;
-  if (s[0] < 0x80) return s[0];
-  if (len == 1 || len > n) return 0xFFFFFFFFu;
-  uint32_t cp = s[0] & (0x7F >> len);
-  for (int i = 1; i < len; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0xFFFFFFFFu;
-    cp = (cp << 6) | (s[i] & 0x3F);
-  }
-  static const uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFFFFFFu;
-  *used = len;
-  return cp;
-}
-
-}  // namespace
-
-EXTERN_C UINT WINAPI GetACP(void) { return CP_UTF8; }
-
-EXTERN_C int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int cb, LPWSTR dst, int cch) {
-  if (!KnownCodePage(codePage) || !src || cb == 0 || cch < 0 || (cch > 0 && !dst)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const int n = cb < 0 ? static_cast<int>(std::strlen(src)) + 1 : cb;
-  const auto* s = reinterpret_cast<const unsigned char*>(src);
-  int out = 0;
-  auto put = [&](WCHAR c) -> bool {
-    if (cch > 0) {
-      if (out >= cch) return false;
-      dst[out] = c;
-    }
-    ++out;
-    return true;
-  };
-  for (int i = 0; i < n;) {
-    int used = 1;
-    uint32_t cp = DecodeUtf8(s + i, n - i, &used);
-    if (cp == 0xFFFFFFFFu) {
-      if (flags & MB_ERR_INVALID_CHARS) {
-        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-        return 0;
-      }
-      cp = 0xFFFD;
-    }
-    i += used;
-    bool ok;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      ok = put(static_cast<WCHAR>(0xD800 + (cp >> 10))) && put(static_cast<WCHAR>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      ok = put(static_cast<WCHAR>(cp));
-    }
-    if (!ok) {
-      SetLastError(ERROR_INSUFFICIENT_BUFFER);
-      return 0;
-    }
-  }
-  return out;
-}
-
-EXTERN_C int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int cch, LPSTR dst, int cb, LPCSTR,
-                                        LPBOOL usedDefault) {
-  if (!KnownCodePage(codePage) || !src || cch == 0 || cb < 0 || (cb > 0 && !dst)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  if (usedDefault) *usedDefault = FALSE;
-  const int n = cch < 0 ? lstrlenW(src) + 1 : cch;
-  int out = 0;
-  for (int i = 0; i < n; ++i) {
-    uint32_t cp = src[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (src[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    unsigned char bytes[4];
-    int len;
-    if (cp < 0x80) {
-      bytes[0] = static_cast<unsigned char>(cp);
-      len = 1;
-    } else if (cp < 0x800) {
-      bytes[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-      bytes[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-      len = 2;
-    } else if (cp < 0x10000) {
-      bytes[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-      bytes[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-      len = 3;
-    } else {
-      bytes[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-      bytes[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-      bytes[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-      bytes[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
-      len = 4;
-    }
-    if (cb > 0) {
-      if (out + len > cb) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-      }
-      std::memcpy(dst + out, bytes, static_cast<size_t>(len));
-    }
-    out += len;
-  }
-  return out;
-}
-
-EXTERN_C LPSTR WINAPI CharNextA(LPCSTR s) {
-  if (!s || !*s) return const_cast<LPSTR>(s);
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  int len = Utf8SequenceLength(p[0]);
-  // A sequence cut short by the terminating NUL ends at it.
-  for (int i = 1; i < len; ++i) {
-    if ((p[i] & 0xC0) != 0x80) {
-      len = i;
-      break;
-    }
-  }
-  return const_cast<LPSTR>(s + len);
-}
-
-EXTERN_C LPWSTR WINAPI CharNextW(LPCWSTR s) {
-  if (!s || !*s) return const_cast<LPWSTR>(s);
-  if (s[0] >= 0xD800 && s[0] <= 0xDBFF && s[1] >= 0xDC00 && s[1] <= 0xDFFF) return const_cast<LPWSTR>(s + 2);
-  return const_cast<LPWSTR>(s + 1);
-}
-
-// UTF-8 is not a double-byte code page: no byte is a DBCS lead byte.
-EXTERN_C BOOL WINAPI IsDBCSLeadByte(BYTE) { return FALSE; }
 
 // ---------------------------------------------------------------------------
 // Locales

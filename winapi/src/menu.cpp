@@ -419,11 +419,10 @@ EXTERN_C int WINAPI GetMenuStringA(HMENU menu, UINT id, LPSTR buffer, int max, U
     if (!Need(menu)) return 0;
     const MenuItem* item = LocateItem(menu, id, flags);
     if (!item) return 0;
-    text = winapi::Narrow(item->text.c_str());
+    text = winapi::ToAnsi(item->text.c_str());
   }
   if (!buffer || max <= 0) return static_cast<int>(text.size());
-  size_t n = std::min<size_t>(text.size(), static_cast<size_t>(max) - 1);
-  while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  const size_t n = winapi::AnsiPrefix(text, std::min<size_t>(text.size(), static_cast<size_t>(max) - 1));
   std::memcpy(buffer, text.data(), n);
   buffer[n] = 0;
   return static_cast<int>(n);
@@ -438,7 +437,7 @@ bool CaptionOf(UINT flags, LPCWSTR text, std::u16string* out) {
 }
 bool CaptionOf(UINT flags, LPCSTR text, std::u16string* out) {
   if ((flags & (MF_SEPARATOR | MF_BITMAP | MF_OWNERDRAW)) || !text) return false;
-  *out = winapi::Widen(text);
+  *out = winapi::FromAnsi(text);
   return true;
 }
 }  // namespace

@@ -11,6 +11,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -353,39 +354,10 @@ HRSRC FindResourceCommon(HMODULE handle, const char16_t* nameText, WORD nameNumb
 
 }  // namespace
 
-namespace winapi {
-
-std::u16string Widen(const char* utf8) {
-  std::u16string out;
-  if (!utf8) return out;
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (n <= 0) return out;
-  out.resize(static_cast<size_t>(n));
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &out[0], n);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
-std::string Narrow(const char16_t* utf16) {
-  std::string out;
-  if (!utf16) return out;
-  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return out;
-  out.resize(static_cast<size_t>(n));
-  WideCharToMultiByte(CP_UTF8, 0, utf16, -1, &out[0], n, nullptr, nullptr);
-  out.resize(static_cast<size_t>(n - 1));
-  return out;
-}
-
-}  // namespace winapi
-
-EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
+// Loads the library named `name` (UTF-8, the file system's own spelling).
+static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
   winapi::CheckNotUnderLoaderLock("LoadLibrary");
-  if (!name || !*name) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  const std::string path = ResolveLibrary(name);
+  const std::string path = ResolveLibrary(name.c_str());
   if (path.empty()) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -441,7 +413,26 @@ EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE, DWORD flags) {
   return AttachImage(module);
 }
 
+EXTERN_C HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return LoadNamedLibrary(winapi::Narrow(name), flags);
+}
+
+// The name is in the ANSI code page: a file whose name it cannot spell is not
+// found, as on Windows.
+EXTERN_C HMODULE WINAPI LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return LoadLibraryExW(winapi::FromAnsi(name).c_str(), file, flags);
+}
+
 EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, nullptr, 0); }
+EXTERN_C HMODULE WINAPI LoadLibraryW(LPCWSTR name) { return LoadLibraryExW(name, nullptr, 0); }
 
 EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
   winapi::CheckNotUnderLoaderLock("FreeLibrary");
@@ -486,26 +477,63 @@ EXTERN_C BOOL WINAPI DisableThreadLibraryCalls(HMODULE handle) {
   return TRUE;  // this layer starts no thread notifications in the first place
 }
 
-EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE handle, LPSTR buffer, DWORD size) {
+namespace {
+
+std::atomic<bool> g_failModuleFileName{false};
+std::atomic<DWORD> g_moduleFileNameError{0};
+
+// A name cut to a buffer of `size` characters: size - 1 of them and the NUL,
+// the result `size`, the last error ERROR_INSUFFICIENT_BUFFER.
+template <typename Char>
+DWORD CopyFileName(const std::basic_string<Char>& name, Char* buffer, DWORD size) {
+  if (name.size() >= size) {
+    std::memcpy(buffer, name.data(), (size - 1) * sizeof(Char));
+    buffer[size - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(buffer, name.c_str(), (name.size() + 1) * sizeof(Char));
+  return static_cast<DWORD>(name.size());
+}
+
+// The file name of a module in UTF-16, or false with the last error set.
+bool ModuleFileName(HMODULE handle, void* buffer, DWORD size, std::u16string* name) {
+  if (g_failModuleFileName.exchange(false)) {
+    SetLastError(g_moduleFileNameError.load());
+    return false;
+  }
   std::lock_guard<std::recursive_mutex> hold(g_lock);
   Module* module = ModuleOrMain(handle);
   if (!module) {
     SetLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
+    return false;
   }
   if (!buffer || size == 0) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
+    return false;
   }
-  const std::string& path = module->path;
-  if (path.size() >= size) {
-    std::memcpy(buffer, path.data(), size - 1);
-    buffer[size - 1] = '\0';
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
-  }
-  std::memcpy(buffer, path.c_str(), path.size() + 1);
-  return static_cast<DWORD>(path.size());
+  *name = winapi::Widen(module->path.c_str());
+  return true;
+}
+
+}  // namespace
+
+EXTERN_C void WinapiFailNextModuleFileName(DWORD lastError) {
+  g_moduleFileNameError = lastError;
+  g_failModuleFileName = true;
+}
+
+EXTERN_C DWORD WINAPI GetModuleFileNameW(HMODULE handle, LPWSTR buffer, DWORD size) {
+  std::u16string name;
+  if (!ModuleFileName(handle, buffer, size, &name)) return 0;
+  return CopyFileName(name, buffer, size);
+}
+
+// The name in the ANSI code page: a character it lacks comes out as '?'.
+EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE handle, LPSTR buffer, DWORD size) {
+  std::u16string name;
+  if (!ModuleFileName(handle, buffer, size, &name)) return 0;
+  return CopyFileName(winapi::ToAnsi(name.c_str()), buffer, size);
 }
 
 EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* result) {
@@ -531,11 +559,12 @@ EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* resul
       module->implicit = true;
     }
   } else {
-    const std::string wanted(name);
+    const std::u16string wanted = winapi::FromAnsi(name);
     for (auto& m : g_modules) {
       if (m->dataFile) continue;
-      const std::string base = m->path.substr(m->path.rfind('/') + 1);
-      if (m->path == wanted || lstrcmpiA(base.c_str(), wanted.c_str()) == 0) {
+      const std::u16string path = winapi::Widen(m->path.c_str());
+      const std::u16string base = path.substr(path.rfind(u'/') + 1);
+      if (path == wanted || lstrcmpiW(base.c_str(), wanted.c_str()) == 0) {
         module = m.get();
         break;
       }
@@ -575,8 +604,8 @@ EXTERN_C HRSRC WINAPI FindResourceA(HMODULE handle, LPCSTR name, LPCSTR type) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const std::u16string nameText = IS_INTRESOURCE(name) ? std::u16string() : winapi::Widen(name);
-  const std::u16string typeText = IS_INTRESOURCE(type) ? std::u16string() : winapi::Widen(type);
+  const std::u16string nameText = IS_INTRESOURCE(name) ? std::u16string() : winapi::FromAnsi(name);
+  const std::u16string typeText = IS_INTRESOURCE(type) ? std::u16string() : winapi::FromAnsi(type);
   return FindResourceW(handle, IS_INTRESOURCE(name) ? reinterpret_cast<LPCWSTR>(name) : nameText.c_str(),
                        IS_INTRESOURCE(type) ? reinterpret_cast<LPCWSTR>(type) : typeText.c_str());
 }

@@ -1098,7 +1098,7 @@ bool ReadFile(const std::string& path, std::vector<BYTE>* out) {
 // The TYPELIB resource `id` of a module file; false when it is no module or
 // has no such resource.
 bool ReadModuleTypeLib(const std::string& path, WORD id, std::vector<BYTE>* out) {
-  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE module = LoadLibraryExW(winapi::Widen(path.c_str()).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) return false;
   bool found = false;
   if (HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(id), "TYPELIB")) {

@@ -17,7 +17,7 @@ namespace {
 std::string GuidText(REFGUID guid) {
   OLECHAR text[39];
   StringFromGUID2(guid, text, 39);
-  return winapi::Narrow(text);
+  return winapi::ToAnsi(text);
 }
 
 struct RegistryKey {
@@ -148,7 +148,7 @@ STDAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid, 
   *lpbstrPathName = nullptr;
   std::string path;
   if (!FindRegisteredPath(guid, wMaj, wMin, lcid, &path)) return TYPE_E_LIBNOTREGISTERED;
-  *lpbstrPathName = SysAllocString(winapi::Widen(path.c_str()).c_str());
+  *lpbstrPathName = SysAllocString(winapi::FromAnsi(path.c_str()).c_str());
   return *lpbstrPathName ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -157,7 +157,7 @@ STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, 
   *pptlib = nullptr;
   std::string path;
   if (!FindRegisteredPath(rguid, wVerMajor, wVerMinor, lcid, &path)) return TYPE_E_LIBNOTREGISTERED;
-  return LoadTypeLib(winapi::Widen(path.c_str()).c_str(), pptlib);
+  return LoadTypeLib(winapi::FromAnsi(path.c_str()).c_str(), pptlib);
 }
 
 STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) {
@@ -170,17 +170,18 @@ STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDi
   BSTR name = nullptr, doc = nullptr;
   hr = ptlib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
   if (FAILED(hr)) return hr;
-  const std::string title = winapi::Narrow(doc && *doc ? doc : (name ? name : u""));
+  const std::string title = winapi::ToAnsi(doc && *doc ? doc : (name ? name : u""));
   SysFreeString(name);
   SysFreeString(doc);
 
   const std::string libid = GuidText(lib.guid);
   const std::string versionKey = VersionKeyPath(lib.guid, lib.wMajorVerNum, lib.wMinorVerNum);
-  const std::string helpDir = szHelpDir ? winapi::Narrow(szHelpDir) : std::string();
-  bool ok = SetDefaultValue(versionKey, title) && SetDefaultValue(versionKey + "\\FLAGS", std::to_string(lib.wLibFlags)) &&
+  const std::string helpDir = szHelpDir ? winapi::ToAnsi(szHelpDir) : std::string();
+  // FLAGS is the LIBFLAG_* mask in hexadecimal, as Windows writes it.
+  bool ok = SetDefaultValue(versionKey, title) && SetDefaultValue(versionKey + "\\FLAGS", Hex(lib.wLibFlags)) &&
             SetDefaultValue(versionKey + "\\HELPDIR", helpDir) &&
             SetDefaultValue(versionKey + "\\" + Hex(lib.lcid) + "\\" + PlatformName(lib.syskind),
-                            winapi::Narrow(szFullPath));
+                            winapi::ToAnsi(szFullPath));
 
   // Interfaces that automation marshals: dispatch interfaces through the
   // IDispatch proxy, dual and oleautomation ones through the type library's.
@@ -192,7 +193,7 @@ STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDi
     const bool dispatchOnly = attr.typekind == TKIND_DISPATCH && !(attr.wTypeFlags & TYPEFLAG_FDUAL);
     const char* proxy =
         dispatchOnly ? "{00020420-0000-0000-C000-000000000046}" : "{00020424-0000-0000-C000-000000000046}";
-    const bool written = SetDefaultValue(key, winapi::Narrow(typeName ? typeName : u"")) &&
+    const bool written = SetDefaultValue(key, winapi::ToAnsi(typeName ? typeName : u"")) &&
                          SetDefaultValue(key + "\\ProxyStubClsid", proxy) &&
                          SetDefaultValue(key + "\\ProxyStubClsid32", proxy) &&
                          SetDefaultValue(key + "\\TypeLib", libid) &&
@@ -213,7 +214,7 @@ STDAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lci
 
   // The interfaces it recorded, where they still name this library.
   ITypeLib* lib = nullptr;
-  if (SUCCEEDED(LoadTypeLib(winapi::Widen(path.c_str()).c_str(), &lib))) {
+  if (SUCCEEDED(LoadTypeLib(winapi::FromAnsi(path.c_str()).c_str(), &lib))) {
     const std::string libid = GuidText(libID);
     ForEachAutomationInterface(lib, [&](ITypeInfo*, const TYPEATTR& attr) {
       const std::string key = "Interface\\" + GuidText(attr.guid);

@@ -32,7 +32,7 @@ ClassName NameOf(LPCWSTR name) {
 ClassName NameOf(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return NameOf(reinterpret_cast<LPCWSTR>(name));
   ClassName n;
-  n.text = winapi::Widen(name);
+  n.text = winapi::FromAnsi(name);
   return n;
 }
 
@@ -214,5 +214,5 @@ EXTERN_C int WINAPI GetClassNameA(HWND hwnd, LPSTR buffer, int max) {
     return 0;
   }
   Lock hold(S().lock);
-  return static_cast<int>(CopyText(winapi::Narrow(w->cls->name.c_str()), buffer, static_cast<WPARAM>(max)));
+  return static_cast<int>(CopyText(winapi::ToAnsi(w->cls->name.c_str()), buffer, static_cast<WPARAM>(max)));
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "internal.h"
+
 namespace winapi {
 namespace user {
 
@@ -147,16 +149,17 @@ std::shared_ptr<WindowClass> FindClass(const ClassName& name, HINSTANCE instance
 
 // ---- Messages (user_messages.cpp)
 
+// How much of the first n units of a text to keep so that no character of the
+// ANSI code page is cut in two.
+inline size_t WholeCharacters(const std::u16string&, size_t n) { return n; }
+inline size_t WholeCharacters(const std::string& text, size_t n) { return winapi::AnsiPrefix(text, n); }
+
 // Copies text into a caller's buffer of `capacity` units, cut to fit with its
 // terminating NUL; returns the units copied, the NUL not counted.
 template <typename Char>
 LRESULT CopyText(const std::basic_string<Char>& text, Char* buffer, WPARAM capacity) {
   if (!buffer || capacity == 0) return 0;
-  size_t n = std::min<size_t>(text.size(), capacity - 1);
-  if (sizeof(Char) == 1) {
-    // Never cut inside a UTF-8 sequence.
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  }
+  const size_t n = WholeCharacters(text, std::min<size_t>(text.size(), capacity - 1));
   std::copy_n(text.data(), n, buffer);
   buffer[n] = 0;
   return static_cast<LRESULT>(n);

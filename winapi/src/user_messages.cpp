@@ -21,10 +21,10 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
     case WM_SETTEXT: {
       if (!lParam) break;
       if (callerUnicode) {
-        const std::string text = winapi::Narrow(reinterpret_cast<LPCWSTR>(lParam));
+        const std::string text = winapi::ToAnsi(reinterpret_cast<LPCWSTR>(lParam));
         return proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
       }
-      const std::u16string text = winapi::Widen(reinterpret_cast<LPCSTR>(lParam));
+      const std::u16string text = winapi::FromAnsi(reinterpret_cast<LPCSTR>(lParam));
       return proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(text.c_str()));
     }
     case WM_GETTEXT: {
@@ -33,12 +33,12 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
         std::string buffer(wParam * 3 + 1, '\0');
         const LRESULT n = proc(hwnd, msg, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
         buffer.resize(std::min<size_t>(static_cast<size_t>(std::max<LRESULT>(n, 0)), buffer.size() - 1));
-        return CopyText(winapi::Widen(buffer.c_str()), reinterpret_cast<LPWSTR>(lParam), wParam);
+        return CopyText(winapi::FromAnsi(buffer.c_str()), reinterpret_cast<LPWSTR>(lParam), wParam);
       }
       std::u16string buffer(wParam + 1, u'\0');
       const LRESULT n = proc(hwnd, msg, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
       buffer.resize(std::min<size_t>(static_cast<size_t>(std::max<LRESULT>(n, 0)), buffer.size() - 1));
-      return CopyText(winapi::Narrow(buffer.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
+      return CopyText(winapi::ToAnsi(buffer.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
     }
     case WM_GETTEXTLENGTH: {
       // The length in the caller's units: ask for the text itself to count it.
@@ -47,11 +47,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
       if (callerUnicode) {
         std::string buffer(static_cast<size_t>(n) + 1, '\0');
         proc(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-        return static_cast<LRESULT>(winapi::Widen(buffer.c_str()).size());
+        return static_cast<LRESULT>(winapi::FromAnsi(buffer.c_str()).size());
       }
       std::u16string buffer(static_cast<size_t>(n) + 1, u'\0');
       proc(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]));
-      return static_cast<LRESULT>(winapi::Narrow(buffer.c_str()).size());
+      return static_cast<LRESULT>(winapi::ToAnsi(buffer.c_str()).size());
     }
     case WM_NCCREATE:
     case WM_CREATE: {
@@ -62,11 +62,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
         const auto* w = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         std::string name, cls;
         if (w->lpszName && !IS_INTRESOURCE(w->lpszName)) {
-          name = winapi::Narrow(w->lpszName);
+          name = winapi::ToAnsi(w->lpszName);
           cs.lpszName = name.c_str();
         }
         if (w->lpszClass && !IS_INTRESOURCE(w->lpszClass)) {
-          cls = winapi::Narrow(w->lpszClass);
+          cls = winapi::ToAnsi(w->lpszClass);
           cs.lpszClass = cls.c_str();
         }
         const LRESULT r = proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(&cs));
@@ -78,11 +78,11 @@ LRESULT CallProc(WNDPROC proc, bool procUnicode, HWND hwnd, UINT msg, WPARAM wPa
       const auto* a = reinterpret_cast<const CREATESTRUCTA*>(lParam);
       std::u16string name, cls;
       if (a->lpszName && !IS_INTRESOURCE(a->lpszName)) {
-        name = winapi::Widen(a->lpszName);
+        name = winapi::FromAnsi(a->lpszName);
         cs.lpszName = name.c_str();
       }
       if (a->lpszClass && !IS_INTRESOURCE(a->lpszClass)) {
-        cls = winapi::Widen(a->lpszClass);
+        cls = winapi::FromAnsi(a->lpszClass);
         cs.lpszClass = cls.c_str();
       }
       const LRESULT r = proc(hwnd, msg, wParam, reinterpret_cast<LPARAM>(&cs));
@@ -119,7 +119,7 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
       const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
       if (cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName)) {
         std::u16string text = unicode ? std::u16string(cs->lpszName)
-                                      : winapi::Widen(reinterpret_cast<const CREATESTRUCTA*>(cs)->lpszName);
+                                      : winapi::FromAnsi(reinterpret_cast<const CREATESTRUCTA*>(cs)->lpszName);
         Lock hold(S().lock);
         w->text = std::move(text);
       }
@@ -129,7 +129,7 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
       std::u16string text;
       if (lParam) {
         text = unicode ? std::u16string(reinterpret_cast<LPCWSTR>(lParam))
-                       : winapi::Widen(reinterpret_cast<LPCSTR>(lParam));
+                       : winapi::FromAnsi(reinterpret_cast<LPCSTR>(lParam));
       }
       Lock hold(S().lock);
       w->text = std::move(text);
@@ -142,11 +142,11 @@ LRESULT DefProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
         text = w->text;
       }
       if (unicode) return CopyText(text, reinterpret_cast<LPWSTR>(lParam), wParam);
-      return CopyText(winapi::Narrow(text.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
+      return CopyText(winapi::ToAnsi(text.c_str()), reinterpret_cast<LPSTR>(lParam), wParam);
     }
     case WM_GETTEXTLENGTH: {
       Lock hold(S().lock);
-      return static_cast<LRESULT>(unicode ? w->text.size() : winapi::Narrow(w->text.c_str()).size());
+      return static_cast<LRESULT>(unicode ? w->text.size() : winapi::ToAnsi(w->text.c_str()).size());
     }
     case WM_WINDOWPOSCHANGED: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);

@@ -129,7 +129,7 @@ std::u16string PropKey(LPCWSTR name) {
 
 std::u16string PropKey(LPCSTR name) {
   if (IS_INTRESOURCE(name)) return PropKey(reinterpret_cast<LPCWSTR>(name));
-  return PropKey(winapi::Widen(name).c_str());
+  return PropKey(winapi::FromAnsi(name).c_str());
 }
 
 BOOL SetPropCommon(HWND hwnd, const std::u16string& key, HANDLE data) {
