@@ -168,21 +168,33 @@ std::string ResolvePage(const std::u16string& url, std::string* error) {
   return path;
 }
 
-void PrintNavigations(const Browser& browser, bool open) {
+// Prints what the browser was asked for and writes the last page to a file;
+// returns its path, or "" when there is none.
+std::string PrintNavigations(const Browser& browser) {
   for (const Navigation& navigation : browser.navigations()) {
     std::printf("navigate: %s\n", Utf8(navigation.url).c_str());
     std::printf("flags: 0x%X\n", static_cast<unsigned>(navigation.flags));
     std::printf("headers: %s\n", Escaped(navigation.headers).c_str());
   }
-  if (browser.navigations().empty()) return;
+  if (browser.navigations().empty()) return std::string();
   std::string error;
   const std::string page = ResolvePage(browser.navigations().back().url, &error);
   if (page.empty()) {
     std::fprintf(stderr, "daybander: %s\n", error.c_str());
-    return;
+    return std::string();
   }
   std::printf("page: %s\n", page.c_str());
-  if (open) OpenInDesktopBrowser(page);
+  return page;
+}
+
+// The desktop's browser may stay open for as long as the user reads: the
+// registry is saved and its lock released first, so other commands go on.
+int OpenPage(const std::string& page) {
+  std::fflush(stdout);
+  std::string error;
+  if (!RegistryStore::Current().Close(&error)) return Fail(error);
+  OpenInDesktopBrowser(page);
+  return 0;
 }
 
 bool WritePng(const BandSession& session, const std::string& path) {
@@ -298,13 +310,14 @@ int RunChoose(const Options& options) {
   BandSession session;
   if (!OpenFirstBand(&session)) return 1;
   if (!session.RightClick(command)) return Fail("the band showed no context menu");
+  std::string page;
   if (!session.browser()->navigations().empty()) {
-    PrintNavigations(*session.browser(), options.open);
+    page = PrintNavigations(*session.browser());
   } else {
     PrintLine(session.Text());
   }
   session.Close();
-  return 0;
+  return options.open && !page.empty() ? OpenPage(page) : 0;
 }
 
 int RunClick(const Options& options) {
@@ -312,9 +325,9 @@ int RunClick(const Options& options) {
   if (!OpenFirstBand(&session)) return 1;
   session.LeftClick();
   if (session.browser()->navigations().empty()) return Fail("the band asked the browser for nothing");
-  PrintNavigations(*session.browser(), options.open);
+  const std::string page = PrintNavigations(*session.browser());
   session.Close();
-  return 0;
+  return options.open && !page.empty() ? OpenPage(page) : 0;
 }
 
 int RunScript(const Options& options) {

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "options.h"
 #include "registry_store.h"
+#include "toolbar_png.h"
 #include "winapi_control.h"
 
 namespace {
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     std::fputs(host::Usage(options.commandGiven ? options.command : ""), stdout);
     return 0;
   }
+  if (!options.png.empty() && !host::CanWriteToolbarPng()) {
+    return host::Fail("--png is not available in this build: it has no cairo and pango to draw with", 2);
+  }
   std::vector<SYSTEMTIME> dates(options.dates.size());
   for (size_t i = 0; i < dates.size(); ++i) {
     if (!ParseDate(options.dates[i], &dates[i])) {
@@ -107,6 +111,6 @@ int main(int argc, char** argv) {
   }
   CoUninitialize();
 
-  if (options.command != "registry" && !store.Save(&error)) return host::Fail(error);
+  if (!store.Close(&error)) return host::Fail(error);
   return status;
 }

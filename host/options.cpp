@@ -42,7 +42,8 @@ const char kOverview[] =
     "  --png FILE            show: also draw the toolbar to a PNG file\n"
     "  --open                click, choose: open the page in the desktop's browser\n"
     "  --registry FILE       the registry file (default: $DAYBANDER_REGISTRY, else\n"
-    "                        $XDG_STATE_HOME/daybander/registry.reg)\n"
+    "                        $XDG_STATE_HOME/daybander/registry.reg, else\n"
+    "                        ~/.local/state/daybander/registry.reg)\n"
     "  --help                this text, or a command's with COMMAND --help\n";
 
 const char kShow[] =
@@ -149,6 +150,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       const std::string value = argv[++i];
       if (arg == "--registry") {
+        if (value.empty()) {
+          *error = "--registry needs a file name (see --help)";
+          return false;
+        }
         options->registry = value;
       } else if (arg == "--date") {
         options->dates.push_back(value);

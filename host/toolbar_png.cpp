@@ -52,6 +52,8 @@ void ApplyHeight(PangoLayout* layout, PangoFontDescription* font, LONG height) {
 
 }  // namespace
 
+bool CanWriteToolbarPng() { return true; }
+
 bool WriteToolbarPng(const ToolbarPicture& picture, const std::string& path, std::string* error) {
   if (picture.width <= 0 || picture.height <= 0) {
     *error = "the toolbar has no size";

@@ -17,6 +17,9 @@ struct ToolbarPicture {
   std::string fontFace;
 };
 
+// Whether this build can draw at all: the 32-bit one has no cairo and pango.
+bool CanWriteToolbarPng();
+
 // Writes the picture; false (with a reason in *error) when it cannot.
 bool WriteToolbarPng(const ToolbarPicture& picture, const std::string& path, std::string* error);
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test command: native build with AddressSanitizer and
 # UndefinedBehaviorSanitizer and all its tests, the Windows DLL cross-build
-# with its checks and the installer package's tests, and the bounded fuzz
-# runs. Prints one closing line of totals.
+# with its checks and the installer package's tests, the i386 build and its
+# tests, and the bounded fuzz runs. Prints one closing line of totals.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh" test || exit 1
@@ -43,6 +43,16 @@ cmake -S "$top" -B "$win" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-
 (cd "$win" && ctest --output-on-failure -V) 2>&1 | tee "$win/ctest.log"
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 record "$win/ctest.log"
+
+step "i386 build (32-bit, Windows calling conventions and layouts)"
+i386="$top/build/i386"
+cmake -S "$top" -B "$i386" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i386-linux.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  cmake --build "$i386" -j2 || { echo "i386 build failed"; exit 1; }
+step "i386 tests"
+(cd "$i386" && ctest -j2 --output-on-failure --timeout 600) 2>&1 | tee "$i386/ctest.log"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+record "$i386/ctest.log"
 
 if [ -x "$top/scripts/fuzz.sh" ]; then
   step "fuzzing (bounded)"

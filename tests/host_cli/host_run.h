@@ -53,11 +53,15 @@ inline HostRun RunHost(std::vector<std::string> args) {
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, err[0]);
   args.insert(args.begin(), DAYBANDER_HOST);
+#ifdef DAYBANDER_EMULATOR
+  // A machine that cannot run the (32-bit) host itself runs it under this.
+  args.insert(args.begin(), DAYBANDER_EMULATOR);
+#endif
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t pid;
-  const int spawned = posix_spawn(&pid, DAYBANDER_HOST, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   close(err[1]);

@@ -171,6 +171,21 @@ TEST_F(Invoking, MethodsAndProperties) {
   EXPECT_EQ(result->lVal, 200);
 }
 
+// On i386 a 64-bit argument takes two stack words, so the arguments after it
+// move, and a 64-bit result fills its whole retval.
+TEST_F(Invoking, SixtyFourBitArgumentsAndResults) {
+  unique_variant result;
+  VARIANT base;
+  VariantInit(&base);
+  base.vt = VT_I8;
+  base.llVal = 0x123456789ABLL;
+  ASSERT_EQ(Call(8, DISPATCH_METHOD, {base, Long(-0x10)}, result.get()), S_OK);
+  EXPECT_EQ(result->vt, VT_I8);
+  EXPECT_EQ(result->llVal, 0x1234567899BLL);
+  ASSERT_EQ(Call(8, DISPATCH_METHOD, {Long(-1), Long(-1)}, result.get()), S_OK);
+  EXPECT_EQ(result->llVal, -2);
+}
+
 TEST_F(Invoking, StringsAndReferences) {
   unique_variant result;
   VARIANT text;

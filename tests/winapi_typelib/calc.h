@@ -20,4 +20,5 @@ struct ICalc : public IDispatch {
   STDMETHOD(Echo)(BSTR text, BSTR* copy) = 0;
   STDMETHOD(Twice)(LONG* value) = 0;
   STDMETHOD(Round)(LONG mode, LONG* result) = 0;  // 100 times the mode
+  STDMETHOD(Offset)(LONGLONG base, LONG delta, LONGLONG* result) = 0;  // base + delta
 };

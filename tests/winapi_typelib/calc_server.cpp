@@ -86,6 +86,11 @@ class Calc final : public ICalc {
     *result = 100 * mode;
     return S_OK;
   }
+  STDMETHODIMP Offset(LONGLONG base, LONG delta, LONGLONG* result) override {
+    if (!result) return E_POINTER;
+    *result = base + delta;
+    return S_OK;
+  }
 
  private:
   ULONG m_refs = 0;
@@ -125,14 +130,14 @@ Factory g_factory;
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid,
-                                                                             void** ppv) {
+extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid,
+                                                                                            REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (clsid != kCalcClsid) return CLASS_E_CLASSNOTAVAILABLE;
   return g_factory.QueryInterface(riid, ppv);
 }
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
+extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return g_objects == 0 && g_locks == 0 ? S_OK : S_FALSE;
 }

@@ -583,7 +583,7 @@ TEST_F(DataTest, WindowLongsAndProperties) {
   EXPECT_EQ(0, SetWindowLongPtrW(hwnd, 8, 99)) << "the class's window bytes";
   EXPECT_EQ(99, GetWindowLongPtrW(hwnd, 8));
   SetLastError(0);
-  EXPECT_EQ(0, GetWindowLongPtrW(hwnd, 9)) << "past the window bytes";
+  EXPECT_EQ(0, GetWindowLongPtrW(hwnd, 17 - static_cast<int>(sizeof(LONG_PTR)))) << "past the window bytes";
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_INDEX), GetLastError());
 
   EXPECT_EQ(reinterpret_cast<LONG_PTR>(RecordingProc), GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -632,6 +632,11 @@ TEST_F(DataTest, PostedMessagesWaitForTheLoopAndDieWithTheirWindow) {
 
 using MouseTest = UserTest;
 
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
+  return TRUE;
+}
+
 TEST_F(MouseTest, ClicksOnAStaticWithoutNotifyReachTheWindowBelow) {
   HWND top = Make(nullptr, WS_VISIBLE, 100, 100, 200, 50);
   HWND bar = Make(top, WS_VISIBLE, 10, 10, 150, 20);
@@ -669,10 +674,7 @@ TEST_F(MouseTest, ClicksOnAStaticWithoutNotifyReachTheWindowBelow) {
   EXPECT_EQ(top, WindowFromPoint(POINT{115, 115})) << "hidden windows are not hit";
 
   std::vector<HWND> seen;
-  EnumChildWindows(top, [](HWND hwnd, LPARAM out) {
-    reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&seen));
+  EnumChildWindows(top, CollectWindow, reinterpret_cast<LPARAM>(&seen));
   EXPECT_EQ((std::vector<HWND>{bar, text, notify}), seen);
   DestroyWindow(top);
 }

@@ -10,7 +10,7 @@ typedef unsigned short VARTYPE;
 typedef short VARIANT_BOOL;
 typedef LONG DISPID;
 typedef DISPID MEMBERID;
-typedef double DATE;
+typedef DOUBLE DATE;
 typedef union tagCY {
   struct {
     ULONG Lo;

@@ -16,11 +16,14 @@ typedef struct _SYSTEMTIME {
   WORD wMilliseconds;
 } SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
-// A critical section of this layer: a recursive lock owned by its thread.
+// A critical section of this layer: a recursive lock owned by its thread, in
+// as many bytes as Windows' own, which is what code built for Windows sets
+// aside for one.
 typedef struct _RTL_CRITICAL_SECTION {
   void* LockImpl;
   LONG RecursionCount;
   DWORD OwningThread;
+  ULONG_PTR Reserved[3];
 } CRITICAL_SECTION, *LPCRITICAL_SECTION, *PCRITICAL_SECTION;
 
 #define DLL_PROCESS_DETACH 0

@@ -5,11 +5,20 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// On i386 the API and every interface method are stdcall, as on Windows, so
+// that code compiled for Windows can call the layer and be called by it. On
+// x86-64 there is one convention and the names stand for nothing.
+#if defined(__i386__)
+#define WINAPI __attribute__((stdcall))
+#define WINAPI_ALIGN8 __attribute__((aligned(8)))
+#else
 #define WINAPI
-#define CALLBACK
-#define APIENTRY
-#define STDMETHODCALLTYPE
-#define STDAPICALLTYPE
+#define WINAPI_ALIGN8
+#endif
+#define CALLBACK WINAPI
+#define APIENTRY WINAPI
+#define STDMETHODCALLTYPE WINAPI
+#define STDAPICALLTYPE WINAPI
 #define WINAPIV
 
 #ifdef __cplusplus
@@ -44,14 +53,17 @@ typedef uint32_t DWORD;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef ULONG* PULONG;
-typedef int64_t LONGLONG;
-typedef uint64_t ULONGLONG;
-typedef uint64_t DWORD64;
+// The i386 System V ABI aligns 64-bit integers and doubles in structs to 4
+// bytes, Windows to 8: VARIANT, CY and LARGE_INTEGER, and every struct holding
+// one, take Windows' layout from these.
+typedef int64_t LONGLONG WINAPI_ALIGN8;
+typedef uint64_t ULONGLONG WINAPI_ALIGN8;
+typedef uint64_t DWORD64 WINAPI_ALIGN8;
 typedef int BOOL;
 typedef BOOL* LPBOOL;
 typedef BYTE BOOLEAN;
 typedef float FLOAT;
-typedef double DOUBLE;
+typedef double DOUBLE WINAPI_ALIGN8;
 
 typedef intptr_t INT_PTR;
 typedef uintptr_t UINT_PTR;
@@ -107,7 +119,7 @@ typedef HANDLE HGLOBAL;
 typedef HANDLE HGDIOBJ;
 typedef HKEY* PHKEY;
 
-typedef INT_PTR (*FARPROC)();
+typedef INT_PTR(WINAPI* FARPROC)();
 
 #ifndef FALSE
 #define FALSE 0

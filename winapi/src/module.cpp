@@ -73,39 +73,53 @@ std::string Canonical(const std::string& path) {
 
 std::string MainProgramPath() { return Canonical("/proc/self/exe"); }
 
+// Whether [offset, offset + size) lies within a file of fileSize bytes.
+bool WithinFile(uint64_t offset, uint64_t size, size_t fileSize) {
+  return offset <= fileSize && size <= fileSize - offset;
+}
+
+// Finds ".rsrc" among the sections of an ELF file of one class (32 or 64 bits:
+// the i386 build's modules are ELF32).
+template <typename Header, typename Section>
+void FindResourceSection(const std::vector<BYTE>& bytes, std::vector<BYTE>* out) {
+  Header header;
+  std::memcpy(&header, bytes.data(), sizeof(header));
+  if (header.e_shoff == 0 || header.e_shentsize != sizeof(Section) || header.e_shstrndx >= header.e_shnum ||
+      !WithinFile(header.e_shoff, static_cast<uint64_t>(header.e_shnum) * sizeof(Section), bytes.size())) {
+    return;
+  }
+  auto section = [&](unsigned i) {
+    Section s;
+    std::memcpy(&s, bytes.data() + header.e_shoff + i * sizeof(Section), sizeof(s));
+    return s;
+  };
+  const Section names = section(header.e_shstrndx);
+  for (unsigned i = 0; i < header.e_shnum; ++i) {
+    const Section s = section(i);
+    if (!WithinFile(static_cast<uint64_t>(names.sh_offset) + s.sh_name, sizeof(".rsrc"), bytes.size())) continue;
+    if (std::memcmp(bytes.data() + names.sh_offset + s.sh_name, ".rsrc", sizeof(".rsrc")) != 0) continue;
+    if (s.sh_type == SHT_NOBITS || !WithinFile(s.sh_offset, s.sh_size, bytes.size())) return;
+    out->assign(bytes.begin() + static_cast<long>(s.sh_offset),
+                bytes.begin() + static_cast<long>(s.sh_offset + s.sh_size));
+    return;
+  }
+}
+
 // Reads the section ".rsrc" of an ELF file. false: not an ELF file at all.
 bool ReadResourceSection(const std::string& path, std::vector<BYTE>* out) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   std::vector<BYTE> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (bytes.size() < sizeof(Elf64_Ehdr) || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0 ||
-      bytes[EI_CLASS] != ELFCLASS64) {
-    return false;
-  }
-  Elf64_Ehdr header;
-  std::memcpy(&header, bytes.data(), sizeof(header));
-  const uint64_t tableEnd = header.e_shoff + static_cast<uint64_t>(header.e_shnum) * sizeof(Elf64_Shdr);
-  if (header.e_shoff == 0 || header.e_shentsize != sizeof(Elf64_Shdr) || tableEnd > bytes.size() ||
-      header.e_shstrndx >= header.e_shnum) {
+  if (bytes.size() < EI_NIDENT || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0) return false;
+  if (bytes[EI_CLASS] == ELFCLASS64 && bytes.size() >= sizeof(Elf64_Ehdr)) {
+    FindResourceSection<Elf64_Ehdr, Elf64_Shdr>(bytes, out);
     return true;
   }
-  auto section = [&](unsigned i) {
-    Elf64_Shdr s;
-    std::memcpy(&s, bytes.data() + header.e_shoff + i * sizeof(Elf64_Shdr), sizeof(s));
-    return s;
-  };
-  const Elf64_Shdr names = section(header.e_shstrndx);
-  for (unsigned i = 0; i < header.e_shnum; ++i) {
-    const Elf64_Shdr s = section(i);
-    const uint64_t nameAt = names.sh_offset + s.sh_name;
-    if (nameAt + sizeof(".rsrc") > bytes.size()) continue;
-    if (std::memcmp(bytes.data() + nameAt, ".rsrc", sizeof(".rsrc")) != 0) continue;
-    if (s.sh_type == SHT_NOBITS || s.sh_offset + s.sh_size > bytes.size()) return true;
-    out->assign(bytes.begin() + static_cast<long>(s.sh_offset),
-                bytes.begin() + static_cast<long>(s.sh_offset + s.sh_size));
+  if (bytes[EI_CLASS] == ELFCLASS32 && bytes.size() >= sizeof(Elf32_Ehdr)) {
+    FindResourceSection<Elf32_Ehdr, Elf32_Shdr>(bytes, out);
     return true;
   }
-  return true;
+  return false;
 }
 
 // Reads a type or name field of a .res header; false when it runs off the end.

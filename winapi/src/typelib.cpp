@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "stdcall_call.h"
 #include "typelib_format.h"
 #include "winapi_control.h"
 
@@ -306,7 +307,7 @@ class TypeInfoObject final : public ITypeInfo2 {
   const FuncData* FindFunc(MEMBERID memid, WORD invokeFlags, bool* memberExists) const;
   HRESULT CallThroughVtable(void* instance, const FuncData& f, DISPPARAMS* params, VARIANT* result,
                             EXCEPINFO* excepInfo, UINT* argErr);
-  HRESULT ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONG_PTR* slot, int depth = 0);
+  HRESULT ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONGLONG* slot, int depth = 0);
   const LibraryData& Library() const;
 
   LONG refs_ = 1;
@@ -847,7 +848,7 @@ HRESULT ArgumentNumber(const VARIANT& arg, LONGLONG* out) {
   }
 }
 
-HRESULT TypeInfoObject::ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONG_PTR* slot, int depth) {
+HRESULT TypeInfoObject::ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONGLONG* slot, int depth) {
   *slot = 0;
   // A reference to a VARIANT stands for the VARIANT, unless the parameter
   // takes a VARIANT* itself.
@@ -878,7 +879,7 @@ HRESULT TypeInfoObject::ArgumentValue(VARIANT* arg, const TypeSpec& type, ULONG_
       default: low = INT64_MIN, high = INT64_MAX; break;
     }
     if (n < low || n > high) return DISP_E_OVERFLOW;
-    *slot = static_cast<ULONG_PTR>(n);
+    *slot = static_cast<ULONGLONG>(n);
     return S_OK;
   }
   switch (type.vt) {
@@ -945,6 +946,18 @@ VARTYPE ResultType(const LibraryData& lib, const TypeSpec& type) {
   return type.vt;
 }
 
+// How many argument words a value of the type takes on the stack: two for a
+// 64-bit integer where words are 32 bits, otherwise one.
+size_t ArgumentWords(const LibraryData& lib, const TypeSpec& type, int depth = 0) {
+  if (sizeof(uintptr_t) >= sizeof(ULONGLONG)) return 1;
+  if (type.vt == VT_I8 || type.vt == VT_UI8) return 2;
+  if (type.vt == VT_USERDEFINED && depth < 8) {
+    const TypeData* target = lib.TypeAt(type.href);
+    if (target && target->kind == TKIND_ALIAS) return ArgumentWords(lib, target->alias, depth + 1);
+  }
+  return 1;
+}
+
 constexpr size_t kMaxCallArguments = 12;
 
 HRESULT TypeInfoObject::CallThroughVtable(void* instance, const FuncData& f, DISPPARAMS* params, VARIANT* result,
@@ -1003,40 +1016,45 @@ HRESULT TypeInfoObject::CallThroughVtable(void* instance, const FuncData& f, DIS
     }
   } clearDefaults{&defaults};
 
-  ULONG_PTR slots[kMaxCallArguments] = {};
-  ULONG_PTR retvalBits = 0;
+  // The call's argument words: the object, then each parameter in order. The
+  // result a callee writes through its retval pointer lands in retvalBits,
+  // room enough for any value a VARIANT holds.
+  std::vector<uintptr_t> words{reinterpret_cast<uintptr_t>(instance)};
+  ULONGLONG retvalBits[2] = {};
   VARIANT retvalVariant;
   VariantInit(&retvalVariant);
   const TypeSpec* retvalType = hasRetval ? f.params.back().type.inner.get() : nullptr;
   for (size_t i = 0; i < count; ++i) {
     const ParamData& p = f.params[i];
     if (hasRetval && i == count - 1) {
-      slots[i] = retvalType && retvalType->vt == VT_VARIANT ? reinterpret_cast<ULONG_PTR>(&retvalVariant)
-                                                             : reinterpret_cast<ULONG_PTR>(&retvalBits);
+      words.push_back(retvalType && retvalType->vt == VT_VARIANT ? reinterpret_cast<uintptr_t>(&retvalVariant)
+                                                                 : reinterpret_cast<uintptr_t>(retvalBits));
       continue;
     }
-    if (p.flags & PARAMFLAG_FLCID) continue;
-    VARIANT* arg = supplied[i];
-    if (!arg) {
+    ULONGLONG value = 0;  // an LCID, or an omitted optional argument, is zero
+    VARIANT* arg = (p.flags & PARAMFLAG_FLCID) ? nullptr : supplied[i];
+    if (!arg && !(p.flags & PARAMFLAG_FLCID)) {
       if (!(p.flags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) return DISP_E_BADPARAMCOUNT;
-      if (p.defaultValue.vt == VT_EMPTY) continue;  // an omitted optional argument is zero
-      defaults.emplace_back();
-      ToVariant(p.defaultValue, &defaults.back());
-      arg = &defaults.back();
+      if (p.defaultValue.vt != VT_EMPTY) {
+        defaults.emplace_back();
+        ToVariant(p.defaultValue, &defaults.back());
+        arg = &defaults.back();
+      }
     }
-    const HRESULT hr = ArgumentValue(arg, p.type, &slots[i]);
-    if (FAILED(hr)) {
-      if (argErr && supplied[i]) *argErr = argIndex[i];
-      return hr;
+    if (arg) {
+      const HRESULT hr = ArgumentValue(arg, p.type, &value);
+      if (FAILED(hr)) {
+        if (argErr && supplied[i]) *argErr = argIndex[i];
+        return hr;
+      }
     }
+    words.push_back(static_cast<uintptr_t>(value));
+    if (ArgumentWords(Library(), p.type) == 2) words.push_back(static_cast<uintptr_t>(value >> 32));
   }
 
-  typedef ULONG_PTR (*VtableEntry)(void*, ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR,
-                                   ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR, ULONG_PTR);
   void** vtable = *static_cast<void***>(instance);
-  const auto entry = reinterpret_cast<VtableEntry>(vtable[f.vtableIndex]);
-  const ULONG_PTR returned = entry(instance, slots[0], slots[1], slots[2], slots[3], slots[4], slots[5], slots[6],
-                                   slots[7], slots[8], slots[9], slots[10], slots[11]);
+  uint64_t returned = winapi_stdcall_call(vtable[f.vtableIndex], words.data(), words.size());
+  if (ArgumentWords(Library(), f.result) == 1) returned = static_cast<uintptr_t>(returned);
 
   VARIANT value;
   VariantInit(&value);
@@ -1054,12 +1072,12 @@ HRESULT TypeInfoObject::CallThroughVtable(void* instance, const FuncData& f, DIS
         value = retvalVariant;
       } else {
         value.vt = ResultType(Library(), *retvalType);
-        std::memcpy(&value.llVal, &retvalBits, sizeof(retvalBits));
+        std::memcpy(&value.llVal, retvalBits, sizeof(value.llVal));
       }
     }
   } else if (f.result.vt != VT_VOID) {
     value.vt = ResultType(Library(), f.result);
-    std::memcpy(&value.llVal, &returned, sizeof(returned));
+    std::memcpy(&value.llVal, &returned, sizeof(value.llVal));
   }
   if (result) {
     *result = value;

@@ -1,0 +1,30 @@
+# The i386 build's programs run natively where the kernel runs 32-bit code.
+# Where it does not (IA-32 emulation switched off, as on some virtual
+# machines), the tests and the programs they start run under qemu-i386
+# (package qemu-user), a processor emulator: the code is the same i386 code.
+function(daybander_find_emulator)
+  if(DEFINED CACHE{DAYBANDER_RUNS_I386})
+    return()
+  endif()
+  set(probe_dir ${CMAKE_BINARY_DIR}/CMakeFiles/i386-probe)
+  file(WRITE ${probe_dir}/probe.c "int main(void) { return sizeof(void*) == 4 ? 0 : 1; }\n")
+  try_compile(built ${probe_dir}/build ${probe_dir}/probe.c COPY_FILE ${probe_dir}/probe)
+  set(runs OFF)
+  if(built)
+    execute_process(COMMAND ${probe_dir}/probe RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+    if(result EQUAL 0)
+      set(runs ON)
+    endif()
+  endif()
+  set(DAYBANDER_RUNS_I386 ${runs} CACHE BOOL "Whether this machine runs i386 programs itself")
+endfunction()
+
+daybander_find_emulator()
+if(NOT DAYBANDER_RUNS_I386 AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(DAYBANDER_QEMU_I386 qemu-i386)
+  if(NOT DAYBANDER_QEMU_I386)
+    message(FATAL_ERROR "This machine does not run 32-bit programs; install qemu-user to run them under qemu-i386")
+  endif()
+  message(STATUS "32-bit programs run under ${DAYBANDER_QEMU_I386}")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${DAYBANDER_QEMU_I386})
+endif()
