@@ -108,6 +108,11 @@ EXTERN_C UINT WinapiDeliverDueTimers(void);
 // is due now), through `milliseconds`; FALSE when there is no such timer.
 EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
 
+// How many times InvalidateRect was given a null window, which on Windows
+// invalidates and repaints the whole screen: every top-level window and its
+// children, other programs' windows too.
+EXTERN_C LONG WinapiScreenInvalidations(void);
+
 // Dispatches the posted messages waiting in the queue (as a message loop of
 // the host would), WM_QUIT excepted; returns how many it dispatched.
 EXTERN_C UINT WinapiDispatchPostedMessages(void);
@@ -130,6 +135,13 @@ EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton);
 // dismissed.
 EXTERN_C void WinapiScriptMenuChoice(UINT command);
 
+// The same answer, given after the menu has been open `milliseconds`: the
+// clock moves on by that much meanwhile (as WinapiAdvanceClock moves it),
+// while the menu's own message loop dispatches the posted messages and the
+// timers that fall due. A plain WinapiScriptMenuChoice waits 0 ms; the loop
+// still dispatches what is due before the choice is taken.
+EXTERN_C void WinapiScriptMenuChoiceAfter(UINT command, LONGLONG milliseconds);
+
 typedef struct WinapiPopupMenuRecord {
   HMENU menu;      // the menu shown
   UINT flags;      // TPM_* flags as given
@@ -143,6 +155,22 @@ typedef struct WinapiPopupMenuRecord {
 // The last popup menu shown; FALSE (and `record` untouched) when none was
 // shown since the last WinapiResetUser.
 EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);
+
+// ---------------------------------------------------------------------------
+// The loader lock.
+//
+// Windows holds the loader lock while it runs a module's entry point, and with
+// it the static constructors and destructors that the module's runtime runs
+// there: at load, at FreeLibrary, and at process exit, when every module still
+// loaded gets DLL_PROCESS_DETACH with a non-null reserved pointer (this layer
+// does the same from an exit handler). Code under the lock must not call into
+// User32, Gdi32 or the registry, nor load or free a library: this layer counts
+// every such call, and at process exit reports the ones made there on stderr.
+
+// The calls made under the loader lock since the process started; *lastArea,
+// if given, names the area of the last one ("User32", "Gdi32", "registry",
+// "LoadLibrary" or "FreeLibrary"), or is null when there was none.
+EXTERN_C LONG WinapiLoaderLockViolations(LPCSTR* lastArea);
 
 // ---------------------------------------------------------------------------
 // The registry in a REGEDIT4 file, so that it lasts between runs of the host.

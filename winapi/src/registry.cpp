@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "loader_lock.h"
 #include "registry_internal.h"
 #include "winapi_control.h"
 
@@ -111,7 +112,12 @@ bool RootKeepsData(int index) { return index != 4 && index != 6; }
 
 bool IsStorableName(const std::string& name) { return name.find('\n') == std::string::npos; }
 
-std::recursive_mutex& Lock() { return TheTree().lock; }
+// Every registry function takes the lock first: the one place to see a
+// registry call made under the loader lock, where Windows forbids it.
+std::recursive_mutex& Lock() {
+  CheckNotUnderLoaderLock("registry");
+  return TheTree().lock;
+}
 Key* Root(int index) { return TheTree().roots[index].get(); }
 const char* RootName(int index) { return kRootNames[index]; }
 
