@@ -55,6 +55,9 @@ BOOL CExplorerBar::ProcessWindowMessage(HWND, UINT uMsg, WPARAM wParam, LPARAM l
     case WM_TIMER:
       lResult = OnTimer(uMsg, wParam, lParam, bHandled);
       break;
+    case WM_NCDESTROY:
+      lResult = OnNcDestroy(uMsg, wParam, lParam, bHandled);
+      break;
     default:
       return FALSE;
   }
@@ -70,6 +73,13 @@ LRESULT CExplorerBar::OnContextMenu(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
   // Screen coordinates, signed: (-1, -1) when the menu key asked for the menu.
   const int x = static_cast<SHORT>(LOWORD(lParam));
   const int y = static_cast<SHORT>(HIWORD(lParam));
+  // The menu runs a message loop of its own until the user answers: the host
+  // may release the band meanwhile, so the band holds itself until the
+  // command is carried out.
+  IDeskBand* const self = this;
+  self->AddRef();
+  daybander::com_ptr<IDeskBand> keepAlive;
+  keepAlive.attach(self);
   const int command =
       TrackPopupMenu(GetSubMenu(m_hMenu.get(), 0), PopupFlags, x, y, 0, m_wndToolbar.m_hWnd, nullptr);
   RunCommand(static_cast<UINT>(command));
@@ -89,8 +99,7 @@ LRESULT CExplorerBar::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
     return 0;
   }
   bHandled = TRUE;
-  ReadTodaysDate();
-  RefreshText();
+  RefreshDate();
   SetMidnightTimer();
   return 0;
 }

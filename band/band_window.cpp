@@ -108,13 +108,25 @@ void CExplorerBar::FocusChange(BOOL fFocus) {
   if (m_spInputObjectSite) m_spInputObjectSite->OnFocusChangeIS(static_cast<IDeskBand*>(this), fFocus);
 }
 
-// The text child fills the toolbar window's client area.
+// The text child fills the toolbar window's client area. The toolbar's first
+// WM_SIZE comes inside its creation, before the child exists; a null window
+// would mean the whole screen to InvalidateRect.
 LRESULT CExplorerBar::OnSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  bHandled = TRUE;
+  if (!m_wndStatic) return 0;
   RECT client = {};
   GetClientRect(m_wndToolbar.m_hWnd, &client);
   MoveWindow(m_wndStatic, client.left, client.top, client.right - client.left, client.bottom - client.top, TRUE);
   InvalidateRect(m_wndStatic, nullptr, TRUE);
-  bHandled = TRUE;
+  return 0;
+}
+
+// The text child has gone with the toolbar window, and Windows gives its
+// handle to the next window made, maybe another program's: the band forgets
+// it. The toolbar's own procedure sees the message too.
+LRESULT CExplorerBar::OnNcDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  m_wndStatic = nullptr;
+  bHandled = FALSE;
   return 0;
 }
 

@@ -33,21 +33,39 @@ bool CopyText(char* target, int capacity, int at, LPCSTR text) {
 }
 
 // The window framework's module-wide records: the superclasses registered so
-// far and the windows being created, both under one critical section. Built by
-// static construction; the superclasses are unregistered when the library is
-// unloaded.
+// far and the windows being created, both under one critical section, and the
+// count of objects with a contained window. Built by static construction.
+//
+// Static destruction runs under the loader lock (inside the entry point, on
+// Windows), where no User32 function may be called: the superclasses are
+// unregistered before that, when the last object goes and when the library
+// may be unloaded.
 class CWindowModule {
  public:
   CWindowModule() { m_initialised = InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE; }
   CWindowModule(const CWindowModule&) = delete;
   CWindowModule& operator=(const CWindowModule&) = delete;
   ~CWindowModule() {
-    for (int i = 0; i < m_count; ++i) {
-      if (m_classes[i].registered) UnregisterClassA(m_classes[i].name, GetModuleInstance());
-    }
-    m_count = 0;
     if (m_initialised) DeleteCriticalSection(&m_lock);
     m_initialised = false;
+  }
+
+  void AddObject() { InterlockedIncrement(&m_objects); }
+  void RemoveObject() {
+    if (InterlockedDecrement(&m_objects) == 0) UnregisterUnused();
+  }
+
+  // Unregisters every superclass that no window uses any more; one that still
+  // has windows stays registered for a later call.
+  void UnregisterUnused() {
+    if (!m_initialised) return;
+    EnterCriticalSection(&m_lock);
+    for (int i = 0; i < m_count; ++i) {
+      if (m_classes[i].registered && UnregisterClassA(m_classes[i].name, GetModuleInstance())) {
+        m_classes[i].registered = false;
+      }
+    }
+    LeaveCriticalSection(&m_lock);
   }
 
   // The superclass of baseName, registered the first time it is asked for.
@@ -106,6 +124,7 @@ class CWindowModule {
   CreationEntry* m_creating = nullptr;
   Superclass m_classes[MaxSuperclasses];
   int m_count = 0;
+  LONG m_objects = 0;
 };
 
 CWindowModule g_windowModule;
@@ -159,7 +178,9 @@ CContainedWindow::CContainedWindow(LPCSTR lpszBaseClassName, CMessageMap* pObjec
       m_pfnSuperWindowProc(nullptr),
       m_pObject(pObject),
       m_dwMsgMapID(dwMsgMapID),
-      m_lpszBaseClassName(lpszBaseClassName) {}
+      m_lpszBaseClassName(lpszBaseClassName) {
+  g_windowModule.AddObject();
+}
 
 CContainedWindow::~CContainedWindow() {
   // A window that outlives its object goes back to the base class's procedure;
@@ -169,7 +190,10 @@ CContainedWindow::~CContainedWindow() {
     SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
     SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuperWindowProc));
   }
+  g_windowModule.RemoveObject();
 }
+
+void CContainedWindow::UnregisterUnusedSuperclasses() { g_windowModule.UnregisterUnused(); }
 
 HWND CContainedWindow::Create(HWND hWndParent, int x, int y, int nWidth, int nHeight, LPCSTR lpszWindowName,
                               DWORD dwStyle, DWORD dwExStyle, HMENU hMenu, LPVOID lpCreateParam) {

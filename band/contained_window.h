@@ -36,6 +36,11 @@ class CContainedWindow {
   HWND Create(HWND hWndParent, int x, int y, int nWidth, int nHeight, LPCSTR lpszWindowName, DWORD dwStyle,
               DWORD dwExStyle, HMENU hMenu, LPVOID lpCreateParam);
 
+  // Unregisters the superclasses that no window uses any more: called when the
+  // last object with a contained window goes, and by the library when it may
+  // be unloaded, never from static destruction.
+  static void UnregisterUnusedSuperclasses();
+
   HWND m_hWnd;
   WNDPROC m_pfnSuperWindowProc;
   CMessageMap* m_pObject;

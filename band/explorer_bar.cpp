@@ -2,6 +2,8 @@
 // and today's date.
 #include "explorer_bar.h"
 
+#include <algorithm>
+
 #include "module_instance.h"
 #include "solar_hijri.h"
 
@@ -38,10 +40,11 @@ CExplorerBar::CExplorerBar()
       m_hijriYear(0),
       m_hijriMonth(0),
       m_hijriDay(0),
+      m_arabicInstalled(IsValidLocale(ArabicLocale, LCID_INSTALLED) != FALSE),
       m_formatId(FormatPersian),
       m_fontHeight(DefaultFontHeight) {
   m_hMenu.reset(LoadMenuA(GetModuleInstance(), MAKEINTRESOURCEA(IDR_CONTEXTMENU)));
-  ReadTodaysDate();
+  RefreshDate();
 }
 
 // The windows are CloseDW's to destroy; a toolbar window still alive here is
@@ -85,6 +88,8 @@ STDMETHODIMP CExplorerBar::SetSite(IUnknown* pUnkSite) {
     m_hwndParent = parent;
   }
   if (!m_hwndParent) return E_FAIL;
+  // A band closed and sited again, maybe days later, shows today.
+  RefreshDate();
   if (!CreateBandWindows()) return E_FAIL;
 
   if (FAILED(pUnkSite->QueryInterface(IID_IInputObjectSite, m_spInputObjectSite.put_void()))) return E_FAIL;
@@ -126,7 +131,9 @@ BOOL CExplorerBar::CreateBandWindows() {
   return TRUE;
 }
 
-void CExplorerBar::RefreshText() { SetWindowTextW(m_wndStatic, CurrentDateText().c_str()); }
+void CExplorerBar::RefreshText() {
+  if (m_wndStatic) SetWindowTextW(m_wndStatic, CurrentDateText().c_str());
+}
 
 // The child gets the new font before the old one is deleted.
 void CExplorerBar::UpdateFont() {
@@ -134,7 +141,7 @@ void CExplorerBar::UpdateFont() {
   m_hFont.reset(CreateFontA(m_fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                             "Times New Roman"));
-  SendMessageA(m_wndStatic, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont.get()), TRUE);
+  if (m_wndStatic) SendMessageA(m_wndStatic, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont.get()), TRUE);
 }
 
 // ---- Today's date
@@ -161,9 +168,8 @@ void CExplorerBar::FixedToSolarHijri(int dayNumber) {
 daybander::DateText CExplorerBar::ToPersianDigits(int value) { return daybander::ToPersianDigits(value); }
 
 void CExplorerBar::ComposeDateTexts() {
-  const bool arabicInstalled = IsValidLocale(ArabicLocale, LCID_INSTALLED) != FALSE;
-  const daybander::DateTexts texts =
-      daybander::ComposeDateTexts(daybander::SolarHijriDate{m_hijriYear, m_hijriMonth, m_hijriDay}, arabicInstalled);
+  const daybander::DateTexts texts = daybander::ComposeDateTexts(
+      daybander::SolarHijriDate{m_hijriYear, m_hijriMonth, m_hijriDay}, m_arabicInstalled);
   m_persianText = texts.persian;
   m_englishText = texts.english;
   m_numericText = texts.numeric;
@@ -182,15 +188,17 @@ daybander::DateText CExplorerBar::CurrentDateText() const {
   }
 }
 
-void CExplorerBar::ReadTodaysDate() {
+void CExplorerBar::RefreshDate() {
   SYSTEMTIME now = {};
   GetLocalTime(&now);
+  if (now.wYear == m_gregorianYear && now.wMonth == m_gregorianMonth && now.wDay == m_gregorianDay) return;
   m_gregorianYear = now.wYear;
   m_gregorianMonth = now.wMonth;
   m_gregorianDay = now.wDay;
   FixedToSolarHijri(GregorianToFixed());
   ComposeDateTexts();
   SetFormatCaptions();
+  RefreshText();
 }
 
 // The Format popup (position 1 of the context menu) offers today's date in each
@@ -212,5 +220,8 @@ void CExplorerBar::SetMidnightTimer() {
       ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
   // A timer that comes early finds the same date and is simply armed again.
   const DWORD untilMidnight = sinceMidnight < MillisecondsPerDay ? MillisecondsPerDay - sinceMidnight : 1;
-  SetTimer(m_wndToolbar.m_hWnd, MidnightTimerId, untilMidnight, nullptr);
+  // The clock may move under the band (daylight saving time, the user setting
+  // it), and WM_TIMECHANGE, which Windows sends to top-level windows only,
+  // never reaches this child window: the band looks again within the hour.
+  SetTimer(m_wndToolbar.m_hWnd, MidnightTimerId, std::min<DWORD>(untilMidnight, DateCheckInterval), nullptr);
 }

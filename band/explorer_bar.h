@@ -32,8 +32,14 @@ class CExplorerBar
   static constexpr UINT FormatNumeric = ID_FORMAT_NUMERIC;
   static constexpr int DefaultFontHeight = 15;
   static constexpr int FontHeightStep = 2;
-  // The toolbar window's one-shot timer for the next local midnight.
-  static constexpr UINT_PTR MidnightTimerId = 1;
+  // The toolbar window's timer for the next date. Timer ids belong to the
+  // window, and this window is the toolbar control's too, which sets timers of
+  // its own under small ids of its choosing (one that takes the band's id
+  // replaces the band's timer). The band takes an id from its own range, that
+  // of its command ids (0x8000 up), next to the menu's commands.
+  static constexpr UINT_PTR MidnightTimerId = 0x800B;
+  // The longest the band waits before it looks at the date again.
+  static constexpr UINT DateCheckInterval = 60 * 60 * 1000;
 
   CExplorerBar();
   CExplorerBar(const CExplorerBar&) = delete;
@@ -86,6 +92,7 @@ class CExplorerBar
   LRESULT OnContextMenu(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
   LRESULT OnLButtonUp(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
   LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+  LRESULT OnNcDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
   // Commands of the context menu.
   void OpenFullCalendar();
@@ -103,11 +110,13 @@ class CExplorerBar
   // A copy of the text of m_formatId; empty for an unknown format.
   daybander::DateText CurrentDateText() const;
 
-  // Reads the local date, converts it, composes the texts and puts them over
-  // the Format captions: at construction and again at every midnight.
-  void ReadTodaysDate();
+  // Reads the local date; when it is not the date shown, converts it,
+  // composes the texts and puts them over the Format captions and into the
+  // text window. At construction, when sited, and on the toolbar's timer.
+  void RefreshDate();
   void SetFormatCaptions();
-  // Arms the one-shot timer of the toolbar window for the next local midnight.
+  // Arms the timer of the toolbar window for the next local midnight, or for
+  // DateCheckInterval from now when that comes first.
   void SetMidnightTimer();
 
   daybander::com_ptr<IInputObjectSite> m_spInputObjectSite;
@@ -126,6 +135,9 @@ class CExplorerBar
   int m_hijriYear;
   int m_hijriMonth;
   int m_hijriDay;
+  // The locale answer of construction, which decides how the Persian text is
+  // written: a locale installed later does not change a band that exists.
+  bool m_arabicInstalled;
   // The settings the stream carries.
   UINT m_formatId;
   int m_fontHeight;

@@ -85,6 +85,35 @@ void RegisterAndUnregister(benchmark::State& state) {
 }
 BENCHMARK(RegisterAndUnregister)->Arg(100)->Arg(2000)->Unit(benchmark::kMillisecond);
 
+// Registering over a registration already in place: every value is replaced
+// and every class's tree force-removed, so the journal saves all of them.
+void RegisterOverItself(benchmark::State& state) {
+  const std::string script = GenerateScript(static_cast<int>(state.range(0)));
+  WinapiResetRegistry();
+  {
+    CRegObject registrar;
+    registrar.AddReplacement(OLESTR("Module"), OLESTR("C:\\Program Files\\Daybander\\daybander.dll"));
+    if (registrar.ScriptRegister(script.c_str()) != S_OK) state.SkipWithError("the script failed");
+  }
+  long passes = 0;
+  const LONG taskBefore = WinapiCreatedCount(WinapiTaskMemory);
+  for (auto _ : state) {
+    CRegObject registrar;
+    registrar.AddReplacement(OLESTR("Module"), OLESTR("C:\\Program Files\\Daybander\\daybander.dll"));
+    if (registrar.ScriptRegister(script.c_str()) != S_OK) {
+      state.SkipWithError("the script failed");
+      break;
+    }
+    ++passes;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(passes) * static_cast<int64_t>(script.size()));
+  if (passes) {
+    state.counters["task_allocs_per_pass"] =
+        static_cast<double>(WinapiCreatedCount(WinapiTaskMemory) - taskBefore) / static_cast<double>(passes);
+  }
+}
+BENCHMARK(RegisterOverItself)->Arg(100)->Arg(2000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

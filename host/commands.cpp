@@ -5,10 +5,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "band_session.h"
@@ -106,9 +106,9 @@ UINT MenuCommand(std::string item) {
   return 0;
 }
 
-std::string Escaped(const std::u16string& text) {
+std::string Escaped(const std::string& text) {
   std::string out;
-  for (const char c : Utf8(text)) {
+  for (const char c : text) {
     if (c == '\r') {
       out += "\\r";
     } else if (c == '\n') {
@@ -168,21 +168,33 @@ std::string ResolvePage(const std::u16string& url, std::string* error) {
   return path;
 }
 
-void PrintNavigations(const Browser& browser, bool open) {
+// Prints what the browser was asked for and writes the last page to a file;
+// returns its path, or "" when there is none.
+std::string PrintNavigations(const Browser& browser) {
   for (const Navigation& navigation : browser.navigations()) {
     std::printf("navigate: %s\n", Utf8(navigation.url).c_str());
     std::printf("flags: 0x%X\n", static_cast<unsigned>(navigation.flags));
-    std::printf("headers: %s\n", Escaped(navigation.headers).c_str());
+    std::printf("headers: %s\n", Escaped(Utf8(navigation.headers)).c_str());
   }
-  if (browser.navigations().empty()) return;
+  if (browser.navigations().empty()) return std::string();
   std::string error;
   const std::string page = ResolvePage(browser.navigations().back().url, &error);
   if (page.empty()) {
     std::fprintf(stderr, "daybander: %s\n", error.c_str());
-    return;
+    return std::string();
   }
   std::printf("page: %s\n", page.c_str());
-  if (open) OpenInDesktopBrowser(page);
+  return page;
+}
+
+// The desktop's browser may stay open for as long as the user reads: the
+// registry is saved and its lock released first, so other commands go on.
+int OpenPage(const std::string& page) {
+  std::fflush(stdout);
+  std::string error;
+  if (!RegistryStore::Current().Close(&error)) return Fail(error);
+  OpenInDesktopBrowser(page);
+  return 0;
 }
 
 bool WritePng(const BandSession& session, const std::string& path) {
@@ -218,6 +230,39 @@ bool OpenFirstBand(BandSession* session) {
     return false;
   }
   return true;
+}
+
+// The whole file, or why it cannot be read ("Is a directory"...).
+bool ReadWholeFile(const std::string& path, std::string* text, std::string* error) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  size_t read;
+  while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) text->append(buffer, read);
+  const bool failed = std::ferror(file) != 0;
+  const int reason = errno;
+  std::fclose(file);
+  if (failed) *error = std::strerror(reason);
+  return !failed;
+}
+
+// "LINE:COLUMN" of a byte of text, both from 1; a column counts characters
+// of UTF-8, not bytes.
+std::string LineAndColumn(const std::string& text, size_t offset) {
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else if ((c & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return std::to_string(line) + ":" + std::to_string(column);
 }
 
 void PrintMenu(HMENU menu, int depth) {
@@ -301,13 +346,14 @@ int RunChoose(const Options& options) {
   BandSession session;
   if (!OpenFirstBand(&session)) return 1;
   if (!session.RightClick(command)) return Fail("the band showed no context menu");
+  std::string page;
   if (!session.browser()->navigations().empty()) {
-    PrintNavigations(*session.browser(), options.open);
+    page = PrintNavigations(*session.browser());
   } else {
     PrintLine(session.Text());
   }
   session.Close();
-  return 0;
+  return options.open && !page.empty() ? OpenPage(page) : 0;
 }
 
 int RunClick(const Options& options) {
@@ -315,18 +361,25 @@ int RunClick(const Options& options) {
   if (!OpenFirstBand(&session)) return 1;
   session.LeftClick();
   if (session.browser()->navigations().empty()) return Fail("the band asked the browser for nothing");
-  PrintNavigations(*session.browser(), options.open);
+  const std::string page = PrintNavigations(*session.browser());
   session.Close();
-  return 0;
+  return options.open && !page.empty() ? OpenPage(page) : 0;
 }
 
 int RunScript(const Options& options) {
   if (options.arguments.size() != 2 || (options.arguments[0] != "register" && options.arguments[0] != "unregister")) {
     return Fail("usage: daybander script register|unregister FILE [--var NAME=VALUE]...", 2);
   }
-  std::ifstream file(options.arguments[1], std::ios::binary);
-  if (!file) return Fail("cannot read " + options.arguments[1]);
-  const std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string& path = options.arguments[1];
+  std::string script, error;
+  if (!ReadWholeFile(path, &script, &error)) return Fail("cannot read " + path + ": " + error);
+  // The registrar reads a script up to its first NUL: one in the file would
+  // silently cut it short.
+  const size_t nul = script.find('\0');
+  if (nul != std::string::npos) {
+    return Fail(path + ":" + LineAndColumn(script, nul) + ": a NUL byte at offset " + std::to_string(nul) +
+                "; a registry script is text");
+  }
   CRegObject registrar;
   for (const auto& variable : options.variables) {
     const HRESULT hr = registrar.AddReplacement(FromUtf8(variable.first).c_str(),
@@ -335,9 +388,18 @@ int RunScript(const Options& options) {
   }
   const bool registering = options.arguments[0] == "register";
   const HRESULT hr = registering ? registrar.ScriptRegister(script.c_str()) : registrar.ScriptUnregister(script.c_str());
-  if (FAILED(hr)) return Fail(options.arguments[1] + ": " + DescribeHresult(hr));
-  std::printf("%s %s: %s\n", registering ? "registered" : "unregistered", options.arguments[1].c_str(),
-              DescribeHresult(hr).c_str());
+  if (FAILED(hr)) {
+    const CRegScriptFault& fault = registrar.ScriptFault();
+    if (fault.offset < 0) return Fail(path + ": " + DescribeHresult(hr));
+    std::string where = path + ":" + LineAndColumn(script, static_cast<size_t>(fault.offset)) + ": ";
+    if (fault.expected) {
+      where += "expected " + std::string(fault.expected) + ", found " + Escaped(fault.found);
+    } else {
+      where += "at " + Escaped(fault.found);
+    }
+    return Fail(where + "; " + DescribeHresult(hr));
+  }
+  std::printf("%s %s: %s\n", registering ? "registered" : "unregistered", path.c_str(), DescribeHresult(hr).c_str());
   return 0;
 }
 

@@ -111,6 +111,6 @@ int main(int argc, char** argv) {
   }
   CoUninitialize();
 
-  if (options.command != "registry" && !store.Save(&error)) return host::Fail(error);
+  if (!store.Close(&error)) return host::Fail(error);
   return status;
 }

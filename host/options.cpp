@@ -43,7 +43,8 @@ const char kOverview[] =
     "  --png FILE            show: also draw the toolbar to a PNG file\n"
     "  --open                click, choose: open the page in the desktop's browser\n"
     "  --registry FILE       the registry file (default: $DAYBANDER_REGISTRY, else\n"
-    "                        $XDG_STATE_HOME/daybander/registry.reg)\n"
+    "                        $XDG_STATE_HOME/daybander/registry.reg, else\n"
+    "                        ~/.local/state/daybander/registry.reg)\n"
     "  --help                this text, or a command's with COMMAND --help\n";
 
 const char kShow[] =
@@ -152,6 +153,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       const std::string value = argv[++i];
       if (arg == "--registry") {
+        if (value.empty()) {
+          *error = "--registry needs a file name (see --help)";
+          return false;
+        }
         options->registry = value;
       } else if (arg == "--date") {
         options->dates.push_back(value);
@@ -190,6 +195,13 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       return false;
     }
     options->arguments.push_back(arg);
+  }
+  // show, menu and click act on the band as it is: a word after them is a
+  // mistake, not something to ignore.
+  if (!options->arguments.empty() &&
+      (options->command == "show" || options->command == "menu" || options->command == "click")) {
+    *error = options->command + " takes no arguments, not " + options->arguments[0] + " (see --help)";
+    return false;
   }
   if (options->dates.size() > 1 && options->command != "show") {
     *error = "only show takes more than one --date (see --help)";

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <errno.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -42,20 +44,32 @@ std::string RegistryStore::Location(const std::string& path) {
   const char* fromEnvironment = std::getenv("DAYBANDER_REGISTRY");
   if (fromEnvironment && *fromEnvironment) return fromEnvironment;
   const char* state = std::getenv("XDG_STATE_HOME");
-  std::string folder;
-  if (state && *state == '/') {
-    folder = state;
+  if (state && *state == '/') return std::string(state) + "/daybander/registry.reg";
+  std::string home;
+  const char* fromHome = std::getenv("HOME");
+  if (fromHome && *fromHome) {
+    home = fromHome;
   } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home && *home ? home : "/tmp") + "/.local/state";
+    const passwd* account = getpwuid(getuid());
+    if (account && account->pw_dir && *account->pw_dir == '/') home = account->pw_dir;
   }
-  return folder + "/daybander/registry.reg";
+  if (home.empty()) return std::string();
+  return home + "/.local/state/daybander/registry.reg";
 }
 
 std::string RegistryStore::stateFolder() const { return FolderOf(m_path); }
 
 bool RegistryStore::Open(const std::string& path, std::string* error) {
   m_path = Location(path);
+  if (m_path.empty()) {
+    *error = "no home folder for the registry file: set HOME or DAYBANDER_REGISTRY, or give --registry FILE";
+    return false;
+  }
+  struct stat info;
+  if (stat(m_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = m_path + " is a directory, not a registry file";
+    return false;
+  }
   if (!MakeFolders(FolderOf(m_path))) {
     *error = "cannot make the folder of " + m_path + ": " + std::strerror(errno);
     return false;
@@ -68,26 +82,38 @@ bool RegistryStore::Open(const std::string& path, std::string* error) {
   }
   DWORD line = 0;
   const LONG status = WinapiLoadRegistry(m_path.c_str(), &line);
-  if (status == ERROR_FILE_NOT_FOUND) {
-    m_wasNew = true;
-    return true;
-  }
-  if (status != ERROR_SUCCESS) {
-    *error = line ? m_path + ":" + std::to_string(line) + ": not a REGEDIT4 registry file; it is left as it is"
-                  : "cannot load " + m_path + " (error " + std::to_string(status) + "); it is left as it is";
-    m_path.clear();  // never overwrite what could not be read
+  m_wasNew = status == ERROR_FILE_NOT_FOUND;
+  if (status != ERROR_SUCCESS && !m_wasNew) {
+    // Never overwritten: m_open stays false.
+    if (line) {
+      *error = m_path + ":" + std::to_string(line) + ": not a REGEDIT4 registry file; it is left as it is";
+    } else if (status == ERROR_ACCESS_DENIED) {
+      *error = "cannot read " + m_path + ": permission denied; it is left as it is";
+    } else {
+      *error = "cannot load " + m_path + " (error " + std::to_string(status) + "); it is left as it is";
+    }
     return false;
   }
+  m_open = true;
+  m_changes = WinapiRegistryChangeCount();
   return true;
 }
 
 bool RegistryStore::Save(std::string* error) {
-  if (m_path.empty()) return true;
+  if (!m_open || WinapiRegistryChangeCount() == m_changes) return true;
   if (WinapiSaveRegistry(m_path.c_str()) != ERROR_SUCCESS) {
     *error = "cannot save the registry to " + m_path;
     return false;
   }
+  m_changes = WinapiRegistryChangeCount();
   return true;
+}
+
+bool RegistryStore::Close(std::string* error) {
+  const bool saved = Save(error);
+  if (m_open) WinapiUnlockRegistryFile();
+  m_open = false;
+  return saved;
 }
 
 bool RegistryStore::Export(const std::string& key, std::string* text, std::string* error) const {

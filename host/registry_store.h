@@ -1,6 +1,9 @@
 // The registry of this host, kept in a REGEDIT4 file between commands: locked
-// for the whole command, loaded at its start and saved, atomically, at its end.
+// for the whole command, loaded at its start and saved, atomically, at its end
+// when the command changed it.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -11,14 +14,20 @@ class RegistryStore {
   static RegistryStore& Current();
 
   // The file: `path` if given, else $DAYBANDER_REGISTRY, else
-  // $XDG_STATE_HOME/daybander/registry.reg (~/.local/state when unset).
+  // $XDG_STATE_HOME/daybander/registry.reg, else the same under ~/.local/state,
+  // the home folder being $HOME or the account's own. Never a shared folder
+  // such as /tmp: the registry names the libraries the host loads. Empty when
+  // there is no home folder to be found.
   static std::string Location(const std::string& path);
 
   // Takes the lock and loads the file, if there is one. A file that cannot be
   // read is reported (with its line) and left as it is.
   bool Open(const std::string& path, std::string* error);
-  // Writes the registry back; the lock goes with the process.
+  // Writes the registry back if it changed since it was loaded (or saved):
+  // a command that changed nothing neither creates nor rewrites the file.
   bool Save(std::string* error);
+  // Saves as above and releases the lock; nothing is saved after that.
+  bool Close(std::string* error);
 
   // True when there was no registry file before this command: first use.
   bool wasNew() const { return m_wasNew; }
@@ -32,6 +41,8 @@ class RegistryStore {
  private:
   std::string m_path;
   bool m_wasNew = false;
+  bool m_open = false;       // loaded and locked: saves go to m_path
+  ULONGLONG m_changes = 0;   // WinapiRegistryChangeCount when last in step with the file
 };
 
 }  // namespace host

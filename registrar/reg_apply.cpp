@@ -1,10 +1,9 @@
 // Applying a registry script: loading it from a module's resources, walking its
 // blocks to register or unregister, writing values and removing trees.
+#include "reg_internal.h"
 #include "reg_object.h"
 
 namespace {
-
-constexpr VARTYPE kVtMultiString = 0x4008;
 
 const char* const ProtectedKeyNames[] = {
     "AppID", "CLSID", "Component Categories", "FileType", "Interface", "Hardware",
@@ -54,92 +53,6 @@ class CAnsiText {
   LPSTR m_text = m_fixed;
 };
 
-// A buffer of bytes: in place up to N, larger from the task allocator.
-template <int N>
-class CValueBuffer {
- public:
-  CValueBuffer() = default;
-  CValueBuffer(const CValueBuffer&) = delete;
-  CValueBuffer& operator=(const CValueBuffer&) = delete;
-  ~CValueBuffer() {
-    if (m_data != m_fixed) CoTaskMemFree(m_data);
-  }
-  BYTE* Allocate(SIZE_T size) {
-    if (size > N) m_data = static_cast<BYTE*>(CoTaskMemAlloc(size));
-    return m_data;
-  }
-
- private:
-  BYTE m_fixed[N];
-  BYTE* m_data = m_fixed;
-};
-
-// "M": strings separated by the two characters \0, stored with a final empty
-// string. The size counts the strings up to the first empty one.
-HRESULT SetMultiString(HKEY key, LPCSTR name, LPCSTR text) {
-  const SIZE_T length = static_cast<SIZE_T>(lstrlenA(text));
-  CValueBuffer<256> buffer;
-  BYTE* data = buffer.Allocate(length + 2);
-  if (!data) return HRESULT_FROM_WIN32(ERROR_OUTOFMEMORY);
-  SIZE_T used = 0;
-  for (LPCSTR p = text; *p;) {
-    if (p[0] == '\\' && p[1] == '0') {
-      data[used++] = 0;
-      p += 2;
-      continue;
-    }
-    LPCSTR next = CharNextA(p);
-    while (p < next) data[used++] = static_cast<BYTE>(*p++);
-  }
-  data[used++] = 0;
-  data[used++] = 0;
-  SIZE_T size = 0;
-  for (;;) {
-    SIZE_T stringLength = 0;
-    while (data[size + stringLength]) ++stringLength;
-    size += stringLength + 1;
-    if (stringLength == 0) break;
-  }
-  return HRESULT_FROM_WIN32(RegSetValueExA(key, name, 0, REG_MULTI_SZ, data, static_cast<DWORD>(size)));
-}
-
-// "D": the text as an unsigned 32-bit number. Text that is not one fails the
-// entry with the conversion's result, rather than writing a number nobody chose.
-HRESULT SetNumber(HKEY key, LPCSTR name, LPCSTR text) {
-  const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-  if (units <= 0) return E_OUTOFMEMORY;
-  CValueBuffer<1024> buffer;
-  OLECHAR* wide = reinterpret_cast<OLECHAR*>(buffer.Allocate(static_cast<SIZE_T>(units) * sizeof(OLECHAR)));
-  if (!wide || MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, wide, units) != units) return E_OUTOFMEMORY;
-  ULONG number = 0;
-  const HRESULT hr = VarUI4FromStr(wide, 0, 0, &number);
-  if (FAILED(hr)) return hr;
-  const DWORD value = number;
-  return HRESULT_FROM_WIN32(
-      RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)));
-}
-
-BYTE DigitValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<BYTE>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<BYTE>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<BYTE>(c - 'a' + 10);
-  return 0;
-}
-
-// "B": pairs of hex digits, the first of each pair the high nibble.
-HRESULT SetBinary(HKEY key, LPCSTR name, LPCSTR text) {
-  const SIZE_T length = static_cast<SIZE_T>(lstrlenA(text));
-  if (length % 2) return E_FAIL;
-  CValueBuffer<256> buffer;
-  BYTE* data = buffer.Allocate(length / 2);
-  if (!data) return E_FAIL;
-  for (SIZE_T i = 0; i < length / 2; ++i) data[i] = 0;
-  for (SIZE_T i = 0; i < length; ++i) {
-    data[i / 2] = static_cast<BYTE>(data[i / 2] | (DigitValue(text[i]) << ((i % 2) ? 0 : 4)));
-  }
-  return HRESULT_FROM_WIN32(RegSetValueExA(key, name, 0, REG_BINARY, data, static_cast<DWORD>(length / 2)));
-}
-
 // Counts a level of nesting for as long as it is alive.
 class CDepthGuard {
  public:
@@ -166,11 +79,13 @@ LONG CRegKeyHandle::Open(HKEY parent, LPCSTR name, REGSAM access) {
   return closed;
 }
 
-LONG CRegKeyHandle::Create(HKEY parent, LPCSTR name, REGSAM access) {
+LONG CRegKeyHandle::Create(HKEY parent, LPCSTR name, REGSAM access, BOOL* created) {
   HKEY key = nullptr;
+  DWORD disposition = 0;
   const LONG status =
-      RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+      RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, &disposition);
   if (status != ERROR_SUCCESS) return status;
+  if (created) *created = disposition == REG_CREATED_NEW_KEY;
   const LONG closed = Close();
   m_hKey = key;
   return closed;
@@ -294,124 +209,191 @@ HRESULT CRegObject::RegisterFromResource(LPCOLESTR moduleName, LPCSTR resource, 
 // Walking the script
 
 HRESULT CRegObject::RegisterScript(CRegScriptParser* parser, LPCSTR script, BOOL bRegister) {
+  m_fault = CRegScriptFault();
   LPSTR text = nullptr;
   HRESULT hr = parser->PreprocessScript(script, &text);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    RecordFault(*parser, script, nullptr, nullptr);
+    return hr;
+  }
 
   char token[kRegTokenBufferSize];
   parser->m_position = text;
+  LPCSTR blockStart = text;
   while (*parser->m_position) {
-    hr = parser->NextToken(token);
+    blockStart = parser->m_position;
+    hr = parser->NextToken(token, kExpectRoot);
     if (FAILED(hr)) break;
     const HKEY root = RootKeyFromName(token);
     if (!root) {
-      hr = DISP_E_EXCEPTION;
+      hr = parser->Unexpected(kExpectRoot, token);
       break;
     }
-    hr = parser->NextToken(token);
+    hr = parser->NextToken(token, kExpectOpenBrace);
     if (FAILED(hr)) break;
     if (token[0] != '{') {
-      hr = DISP_E_EXCEPTION;
+      hr = parser->Unexpected(kExpectOpenBrace, token);
       break;
     }
     if (bRegister) {
-      // A root block that fails is undone by unregistering it from its start;
-      // the undo pass's own result does not matter.
-      LPCSTR blockStart = parser->m_position;
-      hr = ProcessKeyBlock(parser, token, root, TRUE, FALSE);
+      // A root block that fails is put back as it was before it; the blocks
+      // before it stay registered.
+      m_journal.Begin(root);
+      CRegJournalKey rootEntry;
+      hr = ProcessKeyBlock(parser, token, root, &rootEntry, TRUE, FALSE);
       if (FAILED(hr)) {
-        parser->m_position = blockStart;
-        ProcessKeyBlock(parser, token, root, FALSE, FALSE);
+        m_journal.Undo();
         break;
       }
+      m_journal.Forget();
     } else {
-      hr = ProcessKeyBlock(parser, token, root, FALSE, FALSE);
+      hr = ProcessKeyBlock(parser, token, root, nullptr, FALSE, FALSE);
       if (SUCCEEDED(hr) && parser->m_tooDeep) hr = DISP_E_EXCEPTION;
       if (FAILED(hr)) break;
     }
     parser->SkipWhiteSpace();
   }
+  if (FAILED(hr)) RecordFault(*parser, script, text, blockStart);
   CoTaskMemFree(text);
   return hr;
+}
+
+void CRegObject::RecordFault(const CRegScriptParser& parser, LPCSTR script, LPCSTR text, LPCSTR blockStart) {
+  m_fault.blockOffset = text ? parser.SourceOffset(script, static_cast<LONG>(blockStart - text)) : 0;
+  LPCSTR at = parser.m_faultAt;
+  if (!text) {
+    // Preprocessing faults are placed in the script as given.
+    if (!at) return;
+    m_fault.offset = static_cast<LONG>(at - script);
+  } else if (at) {
+    m_fault.offset = parser.SourceOffset(script, static_cast<LONG>(at - text));
+  } else {
+    // The text was in order and the registry refused what the last token read
+    // asked for: point at that token.
+    at = parser.m_tokenStart;
+    if (!at) return;
+    CRegScriptParser reader(nullptr);
+    reader.m_position = at;
+    char token[kRegTokenBufferSize];
+    if (SUCCEEDED(reader.NextToken(token))) reader.SetFault(at, nullptr, token, -1, true);
+    m_fault.offset = parser.SourceOffset(script, static_cast<LONG>(at - text));
+    for (size_t i = 0; i < sizeof(m_fault.found); ++i) m_fault.found[i] = reader.m_faultFound[i];
+    return;
+  }
+  m_fault.expected = parser.m_faultExpected;
+  for (size_t i = 0; i < sizeof(m_fault.found); ++i) m_fault.found[i] = parser.m_faultFound[i];
 }
 
 HRESULT CRegObject::SkipAssignment(CRegScriptParser* parser, LPSTR token) {
   if (token[0] != '=') return S_OK;
   char data[kRegTokenBufferSize];
-  HRESULT hr = parser->NextToken(token);
+  HRESULT hr = parser->NextToken(token, kExpectType);
   if (FAILED(hr)) return hr;
   parser->SkipWhiteSpace();
-  hr = parser->NextToken(data);
+  hr = parser->NextToken(data, kExpectData);
   if (FAILED(hr)) return hr;
-  return parser->NextToken(token);
+  return parser->NextToken(token, kExpectEntry);
 }
 
-// Follows the reading of an unregister pass in recovery mode, where nothing is
-// called, with a counter in place of recursion.
 HRESULT CRegObject::SkipBlock(CRegScriptParser* parser, LPSTR token) {
+  const HRESULT hr = parser->NextToken(token, kExpectEntry);
+  if (FAILED(hr)) return hr;
+  return ReadEntries(parser, token, FALSE, nullptr, nullptr);
+}
+
+// Follows the reading of ProcessKeyBlock entry by entry, with a counter of
+// levels in place of recursion.
+HRESULT CRegObject::ReadEntries(CRegScriptParser* parser, LPSTR token, BOOL bRegister, KeyEntryVisitor visit,
+                                void* context) {
   ULONG depth = 1;
-  HRESULT hr = parser->NextToken(token);
-  while (SUCCEEDED(hr)) {
+  for (;;) {
+    HRESULT hr = S_OK;
     if (token[0] == '}') {
       if (--depth == 0) return S_OK;
-      hr = parser->NextToken(token);
+      hr = parser->NextToken(token, kExpectEntry);
+      if (FAILED(hr)) return hr;
       continue;
     }
-    if (Equals(token, "Delete") || Equals(token, "ForceRemove")) {
-      hr = parser->NextToken(token);
+    // Registering, a block may follow any entry and applies to the key of the
+    // last key entry; unregistering, only a key entry's.
+    bool blockMayFollow = bRegister != FALSE;
+    const bool isDelete = Equals(token, "Delete");
+    if (isDelete || Equals(token, "ForceRemove")) {
+      hr = parser->NextToken(token, kExpectKeyName);
       if (FAILED(hr)) return hr;
+      if (bRegister && (!token[0] || HasBackslash(token))) return parser->Unexpected(kExpectOneName, token);
     }
-    if (Equals(token, "NoRemove")) {
-      hr = parser->NextToken(token);
-      if (FAILED(hr)) return hr;
+    if (bRegister && isDelete) {
+      hr = parser->NextToken(token, kExpectAfterKey);
+      if (SUCCEEDED(hr)) hr = SkipAssignment(parser, token);
+    } else {
+      if (Equals(token, "NoRemove")) {
+        hr = parser->NextToken(token, kExpectKeyName);
+        if (FAILED(hr)) return hr;
+      }
+      if (Equals(token, "Val")) {
+        hr = parser->NextToken(token, kExpectValueName);
+        if (SUCCEEDED(hr)) hr = parser->NextToken(token, kExpectEquals);
+        if (FAILED(hr)) return hr;
+        if (token[0] != '=') return parser->Unexpected(kExpectEquals, token);
+        hr = SkipAssignment(parser, token);
+      } else {
+        if (!token[0] || HasBackslash(token)) return parser->Unexpected(kExpectOneName, token);
+        if (depth == 1 && visit && !visit(context, parser, token)) return S_OK;
+        hr = parser->NextToken(token, kExpectAfterKey);
+        if (SUCCEEDED(hr)) hr = SkipAssignment(parser, token);
+        blockMayFollow = true;
+      }
     }
-    if (Equals(token, "Val")) {
-      hr = parser->NextToken(token);
-      if (SUCCEEDED(hr)) hr = parser->NextToken(token);
-      if (FAILED(hr)) return hr;
-      if (token[0] != '=') return DISP_E_EXCEPTION;
-      hr = SkipAssignment(parser, token);
-      continue;
-    }
-    if (!token[0] || HasBackslash(token)) return DISP_E_EXCEPTION;
-    hr = parser->NextToken(token);
-    if (SUCCEEDED(hr)) hr = SkipAssignment(parser, token);
-    if (SUCCEEDED(hr) && token[0] == '{' && token[1] == '\0') {
+    if (FAILED(hr)) return hr;
+    if (blockMayFollow && token[0] == '{' && token[1] == '\0') {
       ++depth;
-      hr = parser->NextToken(token);
+      hr = parser->NextToken(token, kExpectEntry);
+      if (FAILED(hr)) return hr;
     }
   }
-  return hr;
 }
 
-HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY parent, BOOL bRegister,
-                                    BOOL bRecover) {
+HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY parent, CRegJournalKey* parentEntry,
+                                    BOOL bRegister, BOOL bRecover) {
   if (parser->m_depth >= kRegMaxNestingDepth) {
     // Nothing this deep is ever written, so unregistering has nothing to find
     // there; registering refuses the script.
-    if (bRegister) return DISP_E_EXCEPTION;
+    if (bRegister) return parser->Unexpected(kExpectShallower, token);
+    if (!parser->m_tooDeep) parser->Unexpected(kExpectShallower, token);
     parser->m_tooDeep = true;
     return SkipBlock(parser, token);
   }
   CDepthGuard level(parser);
+  // A run of created keys is read again to be undone, so it stays within one
+  // block: a key may have a second block (after a Delete or a value entry).
+  if (parentEntry) parentEntry->childRun = -1;
 
   CRegKeyHandle key;
+  // The current key as the journal knows it. Before the first key entry there
+  // is none, and nothing can change below it.
+  CRegJournalKey keyEntry;
+  keyEntry.isNew = TRUE;
   char valueName[kRegTokenBufferSize];
   char keyName[kRegKeyNameBufferSize];
 
-  HRESULT hr = parser->NextToken(token);
+  HRESULT hr = parser->NextToken(token, kExpectEntry);
   if (FAILED(hr)) return hr;
   while (token[0] != '}') {
+    const LPCSTR entryStart = parser->m_tokenStart;
     BOOL deletable = TRUE;
     const bool isDelete = Equals(token, "Delete");
     if (isDelete || Equals(token, "ForceRemove")) {
-      hr = parser->NextToken(token);
+      hr = parser->NextToken(token, kExpectKeyName);
       if (FAILED(hr)) return hr;
       if (bRegister) {
-        if (!token[0] || HasBackslash(token)) return DISP_E_EXCEPTION;
-        if (IsDeletableKeyName(token)) DeleteTree(parent, token);
+        if (!token[0] || HasBackslash(token)) return parser->Unexpected(kExpectOneName, token);
+        if (IsDeletableKeyName(token)) {
+          hr = m_journal.RemoveTree(parentEntry, parent, token);
+          if (FAILED(hr)) return hr;
+        }
         if (isDelete) {
-          hr = parser->NextToken(token);
+          hr = parser->NextToken(token, kExpectAfterKey);
           if (SUCCEEDED(hr)) hr = SkipAssignment(parser, token);
           if (FAILED(hr)) return hr;
           goto nestedBlock;
@@ -420,17 +402,19 @@ HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY 
     }
     if (Equals(token, "NoRemove")) {
       deletable = FALSE;
-      hr = parser->NextToken(token);
+      hr = parser->NextToken(token, kExpectKeyName);
       if (FAILED(hr)) return hr;
     }
 
     if (Equals(token, "Val")) {
-      hr = parser->NextToken(valueName);
-      if (SUCCEEDED(hr)) hr = parser->NextToken(token);
+      hr = parser->NextToken(valueName, kExpectValueName);
       if (FAILED(hr)) return hr;
-      if (token[0] != '=') return DISP_E_EXCEPTION;
+      const LPCSTR valueNamePosition = parser->m_tokenStart;
+      hr = parser->NextToken(token, kExpectEquals);
+      if (FAILED(hr)) return hr;
+      if (token[0] != '=') return parser->Unexpected(kExpectEquals, token);
       if (bRegister) {
-        hr = WriteValue(parser, parent, valueName, token);
+        hr = WriteValue(parser, parent, parentEntry, valueName, valueNamePosition, token);
         if (FAILED(hr)) return hr;
         goto nestedBlock;
       }
@@ -447,17 +431,24 @@ HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY 
     }
 
     // A key entry names one key: no path, and not the parent itself.
-    if (!token[0] || HasBackslash(token)) return DISP_E_EXCEPTION;
+    if (!token[0] || HasBackslash(token)) return parser->Unexpected(kExpectOneName, token);
 
     if (bRegister) {
+      const LPCSTR namePosition = parser->m_tokenStart;
       LONG status = key.Open(parent, token, KEY_READ | KEY_WRITE);
       if (status != ERROR_SUCCESS) status = key.Open(parent, token, KEY_READ);
-      if (status != ERROR_SUCCESS) status = key.Create(parent, token, KEY_READ | KEY_WRITE);
+      BOOL created = FALSE;
+      if (status != ERROR_SUCCESS) {
+        hr = m_journal.Reserve(parentEntry);
+        if (FAILED(hr)) return hr;
+        status = key.Create(parent, token, KEY_READ | KEY_WRITE, &created);
+      }
       if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-      hr = parser->NextToken(token);
+      keyEntry = m_journal.KeyEntered(parentEntry, entryStart, namePosition, created);
+      hr = parser->NextToken(token, kExpectAfterKey);
       if (FAILED(hr)) return hr;
       if (token[0] == '=') {
-        hr = WriteValue(parser, key.m_hKey, nullptr, token);
+        hr = WriteValue(parser, key.m_hKey, &keyEntry, nullptr, nullptr, token);
         if (FAILED(hr)) return hr;
       }
       goto nestedBlock;
@@ -471,13 +462,16 @@ HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY 
       int copied = 0;
       for (; token[copied] && copied < kRegKeyNameBufferSize - 1; ++copied) keyName[copied] = token[copied];
       keyName[copied] = '\0';
-      hr = parser->NextToken(token);
+      hr = parser->NextToken(token, kExpectAfterKey);
       if (SUCCEEDED(hr)) hr = SkipAssignment(parser, token);
       if (FAILED(hr)) return hr;
       if (token[0] == '{' && token[1] == '\0') {
-        hr = ProcessKeyBlock(parser, token, key.m_hKey, FALSE, recover);
-        if (FAILED(hr) && !recover) return hr;
-        hr = parser->NextToken(token);
+        hr = ProcessKeyBlock(parser, token, key.m_hKey, nullptr, FALSE, recover);
+        if (FAILED(hr)) {
+          if (!recover) return hr;
+          parser->m_faultAt = nullptr;  // ignored: not what ends the pass
+        }
+        hr = parser->NextToken(token, kExpectEntry);
         if (FAILED(hr)) return hr;
       }
       if (status == ERROR_FILE_NOT_FOUND) continue;
@@ -494,43 +488,11 @@ HRESULT CRegObject::ProcessKeyBlock(CRegScriptParser* parser, LPSTR token, HKEY 
 
   nestedBlock:
     if (bRegister && token[0] == '{' && token[1] == '\0') {
-      hr = ProcessKeyBlock(parser, token, key.m_hKey, TRUE, FALSE);
-      if (SUCCEEDED(hr)) hr = parser->NextToken(token);
+      hr = ProcessKeyBlock(parser, token, key.m_hKey, &keyEntry, TRUE, FALSE);
+      if (SUCCEEDED(hr)) hr = parser->NextToken(token, kExpectEntry);
       if (FAILED(hr)) return hr;
     }
   }
   key.Close();
   return S_OK;
-}
-
-HRESULT CRegObject::WriteValue(CRegScriptParser* parser, HKEY key, LPCSTR valueName, LPSTR token) {
-  char text[kRegTokenBufferSize];
-  HRESULT hr = parser->NextToken(text);
-  if (FAILED(hr)) return hr;
-  VARTYPE type = VT_EMPTY;
-  if (!ValueTypeFromLetter(text, &type)) return DISP_E_EXCEPTION;
-  parser->SkipWhiteSpace();
-  hr = parser->NextToken(text);
-  if (FAILED(hr)) return hr;
-
-  switch (type) {
-    case VT_BSTR:
-      hr = HRESULT_FROM_WIN32(RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                             static_cast<DWORD>(lstrlenA(text) + 1)));
-      break;
-    case kVtMultiString:
-      hr = SetMultiString(key, valueName, text);
-      break;
-    case VT_UI4:
-      hr = SetNumber(key, valueName, text);
-      break;
-    case VT_UI1:
-      hr = SetBinary(key, valueName, text);
-      break;
-    default:
-      hr = DISP_E_EXCEPTION;
-      break;
-  }
-  if (FAILED(hr)) return hr;
-  return parser->NextToken(token);
 }

@@ -1,5 +1,6 @@
 // The text side of the registrar: the replacement map, preprocessing, the
 // tokenizer and the tables of root names and value types.
+#include "reg_internal.h"
 #include "reg_object.h"
 
 namespace {
@@ -24,9 +25,6 @@ const struct {
     {"HKEY_CURRENT_CONFIG", static_cast<LONG>(0x80000005)},
 };
 
-// "M" carries its own code, distinct from the plain string's.
-constexpr VARTYPE kVtMultiString = 0x4008;
-
 const struct {
   const char* letter;
   VARTYPE code;
@@ -38,6 +36,9 @@ const struct {
 };
 
 bool IsWhiteSpace(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
+// How much of a token a fault shows.
+constexpr LONG kExcerptLength = 40;
 
 // Converts a UTF-16 value to the ANSI code page and appends it. The temporary
 // text lives on the stack up to 1024 bytes.
@@ -204,6 +205,7 @@ HRESULT CRegScriptParser::PreprocessScript(LPCSTR text, LPSTR* out) {
       if (FAILED(hr)) return hr;
       continue;
     }
+    const LPCSTR percent = p;
     p = CharNextA(p);
     if (*p == '%') {
       hr = buffer.Append("%", 1);
@@ -212,14 +214,23 @@ HRESULT CRegScriptParser::PreprocessScript(LPCSTR text, LPSTR* out) {
     }
     LPCSTR end = p;
     while (*end && *end != '%') end = CharNextA(end);
-    if (!*end) return DISP_E_EXCEPTION;
+    if (!*end) {
+      SetFault(percent, "a closing '%'", "the end of the script", -1, false);
+      return DISP_E_EXCEPTION;
+    }
     const LONG length = static_cast<LONG>(end - p);
-    if (length > kRegMaxVariableNameLength) return E_FAIL;
+    if (length > kRegMaxVariableNameLength) {
+      SetFault(p, "a variable name of at most 31 bytes", p, length, true);
+      return E_FAIL;
+    }
     char name[kRegMaxVariableNameLength + 1];
     for (LONG i = 0; i < length; ++i) name[i] = p[i];
     name[length] = '\0';
     LPCOLESTR value = m_registrar->FindReplacement(name);
-    if (!value) return DISP_E_EXCEPTION;
+    if (!value) {
+      SetFault(percent, "a variable that has a value", name, length, true);
+      return DISP_E_EXCEPTION;
+    }
     hr = AppendConverted(&buffer, value);
     if (FAILED(hr)) return hr;
     p = end;  // onto the closing "%", which the loop steps past
@@ -228,16 +239,90 @@ HRESULT CRegScriptParser::PreprocessScript(LPCSTR text, LPSTR* out) {
   return S_OK;
 }
 
+LONG CRegScriptParser::SourceOffset(LPCSTR source, LONG offset) const {
+  LONG out = 0;  // bytes of substituted text so far
+  LPCSTR p = source;
+  while (*p) {
+    if (*p != '%') {
+      const LONG bytes = static_cast<LONG>(CharNextA(p) - p);
+      if (offset < out + bytes) break;
+      out += bytes;
+      p += bytes;
+      continue;
+    }
+    LPCSTR next = CharNextA(p);
+    LONG produced = 1;  // "%%"
+    if (*next == '%') {
+      next = CharNextA(next);
+    } else {
+      LPCSTR end = next;
+      while (*end && *end != '%') end = CharNextA(end);
+      const LONG length = static_cast<LONG>(end - next);
+      if (!*end || length > kRegMaxVariableNameLength || !m_registrar) break;
+      char name[kRegMaxVariableNameLength + 1];
+      for (LONG i = 0; i < length; ++i) name[i] = next[i];
+      name[length] = '\0';
+      LPCOLESTR value = m_registrar->FindReplacement(name);
+      if (!value) break;
+      const int size = WideCharToMultiByte(CP_THREAD_ACP, 0, value, -1, nullptr, 0, nullptr, nullptr);
+      produced = size > 0 ? size - 1 : 0;
+      next = CharNextA(end);
+    }
+    if (offset < out + produced) break;
+    out += produced;
+    p = next;
+  }
+  return static_cast<LONG>(p - source);
+}
+
+// ---------------------------------------------------------------------------
+// Faults
+
+void CRegScriptParser::SetFault(LPCSTR at, LPCSTR expected, LPCSTR found, LONG foundLength, bool quoted) {
+  m_faultAt = at;
+  m_faultExpected = expected;
+  if (foundLength < 0) foundLength = lstrlenA(found);
+  // A quoted excerpt, cut at a character boundary with "..." when long.
+  LONG length = 0;
+  char* out = m_faultFound;
+  if (quoted) *out++ = '\'';
+  while (length < foundLength && length < kExcerptLength) {
+    const LONG bytes = static_cast<LONG>(CharNextA(found + length) - (found + length));
+    if (bytes <= 0 || length + bytes > kExcerptLength || length + bytes > foundLength) break;
+    for (LONG i = 0; i < bytes; ++i) *out++ = found[length + i];
+    length += bytes;
+  }
+  if (length < foundLength) {
+    for (int i = 0; i < 3; ++i) *out++ = '.';
+  }
+  if (quoted) *out++ = '\'';
+  *out = '\0';
+}
+
+HRESULT CRegScriptParser::Unexpected(LPCSTR expected, LPCSTR token, HRESULT hr) {
+  SetFault(m_tokenStart, expected, token, -1, true);
+  return hr;
+}
+
 // ---------------------------------------------------------------------------
 // Tokenizer
+
+HRESULT CRegScriptParser::TokenTooLong(LPCSTR expected) {
+  SetFault(m_tokenStart, expected, "a token longer than 4094 bytes", -1, false);
+  return DISP_E_EXCEPTION;
+}
 
 void CRegScriptParser::SkipWhiteSpace() {
   while (IsWhiteSpace(*m_position)) m_position = CharNextA(m_position);
 }
 
-HRESULT CRegScriptParser::NextToken(LPSTR token) {
+HRESULT CRegScriptParser::NextToken(LPSTR token, LPCSTR expected) {
   SkipWhiteSpace();
-  if (!*m_position) return DISP_E_EXCEPTION;
+  m_tokenStart = m_position;
+  if (!*m_position) {
+    SetFault(m_tokenStart, expected, "the end of the script", -1, false);
+    return DISP_E_EXCEPTION;
+  }
   int length = 0;
   // Copies one character (one or more bytes) if it fits with the NUL and a
   // byte to spare.
@@ -253,13 +338,16 @@ HRESULT CRegScriptParser::NextToken(LPSTR token) {
     m_position = CharNextA(m_position);
     while (*m_position && !(*m_position == '\'' && m_position[1] != '\'')) {
       if (*m_position == '\'') m_position = CharNextA(m_position);  // the first of a doubled quote
-      if (!copy()) return DISP_E_EXCEPTION;
+      if (!copy()) return TokenTooLong(expected);
     }
-    if (!*m_position) return DISP_E_EXCEPTION;
+    if (!*m_position) {
+      SetFault(m_tokenStart, expected, "a quote that is never closed", -1, false);
+      return DISP_E_EXCEPTION;
+    }
     m_position = CharNextA(m_position);
   } else {
     while (*m_position && !IsWhiteSpace(*m_position)) {
-      if (!copy()) return DISP_E_EXCEPTION;
+      if (!copy()) return TokenTooLong(expected);
     }
   }
   token[length] = '\0';

@@ -2,13 +2,17 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "contained_window.h"
 #include "module.h"
 
-EXTERN_C BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+// At process exit (a non-null reserved pointer) the other threads are gone and
+// the libraries that the module's objects belong to may be detached already:
+// nothing is freed or released, as Microsoft's rules for DllMain ask.
+EXTERN_C BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     _Module.Init(ObjectMap, instance);
     DisableThreadLibraryCalls(instance);
-  } else if (reason == DLL_PROCESS_DETACH) {
+  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
     _Module.Term();
   }
   return TRUE;
@@ -18,7 +22,13 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   return _Module.GetClassObject(rclsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow(void) { return _Module.GetLockCount() == 0 ? S_OK : S_FALSE; }
+// The library's window classes go before it may go: a class that outlived its
+// last band (a window survived it) is unregistered here.
+STDAPI DllCanUnloadNow(void) {
+  if (_Module.GetLockCount() != 0) return S_FALSE;
+  CContainedWindow::UnregisterUnusedSuperclasses();
+  return S_OK;
+}
 
 STDAPI DllRegisterServer(void) { return _Module.RegisterServer(TRUE); }
 

@@ -15,8 +15,6 @@ CComModuleBase::CComModuleBase() {
   if (InitializeCriticalSectionAndSpinCount(&m_csStaticDataInitAndTypeInfo, 0)) cbSize = kInitializedSize;
 }
 
-CComModuleBase::~CComModuleBase() { TermBase(); }
-
 LONG CComModuleBase::Lock() { return InterlockedIncrement(&m_nLockCnt); }
 
 LONG CComModuleBase::Unlock() { return InterlockedDecrement(&m_nLockCnt); }

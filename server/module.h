@@ -48,7 +48,9 @@ class CComModuleBase : public _COM_MODULE_DATA {
   static constexpr UINT kInitializedSize = 36;
 
   CComModuleBase();
-  ~CComModuleBase();
+  // Frees nothing: after FreeLibrary, Term has freed it all already; at
+  // process exit nothing may be freed (see DllMain).
+  ~CComModuleBase() = default;
   CComModuleBase(const CComModuleBase&) = delete;
   CComModuleBase& operator=(const CComModuleBase&) = delete;
 
@@ -64,7 +66,7 @@ class CComModuleBase : public _COM_MODULE_DATA {
 
  protected:
   // The second half of Term: the termination list, then the critical section.
-  // Does nothing once cbSize is 0, so static destruction may run it again.
+  // Does nothing once cbSize is 0, so a second Term does nothing.
   void TermBase();
 };
 

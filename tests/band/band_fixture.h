@@ -57,6 +57,7 @@ class BandTest : public ::testing::Test {
     WinapiSetLocalTime(&time);
     for (WinapiObjectKind kind : Counted) m_live[kind] = WinapiLiveCount(kind);
     m_locks = _Module.GetLockCount();
+    m_screenInvalidations = WinapiScreenInvalidations();
 
     host = CreateWindowExA(0, "STATIC", "host", WS_VISIBLE, 0, 0, 400, 30, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(host, nullptr);
@@ -70,6 +71,7 @@ class BandTest : public ::testing::Test {
     if (IsWindow(host)) DestroyWindow(host);
     for (WinapiObjectKind kind : Counted) EXPECT_EQ(WinapiLiveCount(kind), m_live[kind]) << "object kind " << kind;
     EXPECT_EQ(_Module.GetLockCount(), m_locks);
+    EXPECT_EQ(WinapiScreenInvalidations(), m_screenInvalidations) << "the whole screen was repainted";
     EXPECT_EQ(site.refs(), 1u);
     EXPECT_EQ(browser.refs(), 1u);
     WinapiUseRealClock();
@@ -97,6 +99,14 @@ class BandTest : public ::testing::Test {
 
   HRESULT Attach() { return static_cast<IObjectWithSite*>(band)->SetSite(static_cast<IOleWindow*>(&site)); }
 
+  // The band replaced by a new one, made and sited at the given local time.
+  void SiteANewBandAt(const SYSTEMTIME& time) {
+    ReleaseBand();
+    WinapiSetLocalTime(&time);
+    CreateBand();
+    ASSERT_EQ(Attach(), S_OK);
+  }
+
   HWND Toolbar() const { return band->m_wndToolbar.m_hWnd; }
   HWND Text() const { return band->m_wndStatic; }
   HMENU FormatMenu() const { return GetSubMenu(GetSubMenu(band->m_hMenu.get(), 0), 1); }
@@ -116,6 +126,7 @@ class BandTest : public ::testing::Test {
  private:
   LONG m_live[WinapiObjectKindCount] = {};
   LONG m_locks = 0;
+  LONG m_screenInvalidations = 0;
 };
 
 }  // namespace bandtest

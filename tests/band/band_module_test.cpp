@@ -1,7 +1,8 @@
 // The band as a browser meets it: daybander.so loaded, the band made by its
 // class object, sited, clicked, closed; and the library unloaded and loaded
 // again, which must leave no window class behind that points into the old
-// image.
+// image, and must call no User32 function under the loader lock (from DllMain
+// or from static destruction) on the way.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,7 @@ TEST(LoadedBand, LivesAndGoesWithTheLibraryAgainAndAgain) {
   const LONG windows = WinapiLiveCount(WinapiWindows);
   const LONG menus = WinapiLiveCount(WinapiMenus);
   const LONG fonts = WinapiLiveCount(WinapiFonts);
+  const LONG underLoaderLock = WinapiLoaderLockViolations(nullptr);
   fakes::FakeBrowser browser;
   fakes::FakeSite site;
   site.browser = &browser;
@@ -80,6 +82,8 @@ TEST(LoadedBand, LivesAndGoesWithTheLibraryAgainAndAgain) {
     WNDCLASSEXA info = {};
     info.cbSize = sizeof(info);
     EXPECT_FALSE(GetClassInfoExA(unloaded, ToolbarClass, &info)) << "the superclass outlived its library";
+    LPCSTR area = nullptr;
+    EXPECT_EQ(WinapiLoaderLockViolations(&area), underLoaderLock) << "a call into " << (area ? area : "?");
   }
 
   DestroyWindow(site.window);

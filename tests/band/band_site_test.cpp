@@ -197,6 +197,37 @@ TEST_F(BandTest, NewSiteAfterCloseMakesNewWindows) {
   EXPECT_EQ(WinapiLiveCount(WinapiFonts), 1);
 }
 
+// Windows gives a destroyed window's handle to the next window made: after
+// CloseDW other windows may hold the band's old handles, and a new site must
+// leave them as they are.
+TEST_F(BandTest, ANewSiteAfterCloseLeavesOtherWindowsAlone) {
+  ASSERT_EQ(Attach(), S_OK);
+  const HWND oldText = Text();
+  ASSERT_EQ(band->CloseDW(0), S_OK);
+  EXPECT_EQ(Text(), nullptr);
+  HWND strangers[2];
+  for (HWND& stranger : strangers) {
+    stranger =
+        CreateWindowExA(0, "STATIC", "stranger", WS_VISIBLE, 10, 10, 200, 30, nullptr, nullptr, nullptr, nullptr);
+    ValidateRect(stranger, nullptr);
+  }
+  ASSERT_TRUE(strangers[0] == oldText || strangers[1] == oldText);
+
+  ASSERT_EQ(Attach(), S_OK);
+  for (HWND stranger : strangers) {
+    ASSERT_TRUE(IsWindow(stranger));
+    RECT rect = {};
+    GetWindowRect(stranger, &rect);
+    EXPECT_EQ(rect.right - rect.left, 200);
+    EXPECT_EQ(rect.bottom - rect.top, 30);
+    EXPECT_EQ(WindowText(stranger), u"stranger");
+    EXPECT_FALSE(GetUpdateRect(stranger, nullptr, FALSE));
+    DestroyWindow(stranger);
+  }
+  EXPECT_EQ(GetParent(Text()), Toolbar());
+  EXPECT_EQ(WindowText(Text()), PersianText);
+}
+
 // The superclass is registered once and found again by every later band.
 TEST_F(BandTest, BandsShareOneToolbarClass) {
   ASSERT_EQ(Attach(), S_OK);

@@ -1,8 +1,10 @@
 // The host's window, layout and focus calls, and the value written on close.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "band_fixture.h"
+#include "fake_stream.h"
 
 namespace bandtest {
 namespace {
@@ -165,6 +167,69 @@ TEST_F(BandTest, TextChildFillsTheToolbarsClientArea) {
     EXPECT_EQ(text.top, toolbar.top);
     EXPECT_EQ(text.right - text.left, size.cx);
     EXPECT_EQ(text.bottom - text.top, size.cy);
+  }
+}
+
+// The font the text window holds, as CreateFontA was asked for it.
+std::string FontOf(HWND text) {
+  LOGFONTW font = {};
+  const auto handle = reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0));
+  if (!handle || GetObjectW(handle, sizeof(font), &font) != sizeof(font)) return "no font";
+  std::string face;
+  for (const WCHAR* c = font.lfFaceName; *c; ++c) face += static_cast<char>(*c);
+  return "height " + std::to_string(font.lfHeight) + ", width " + std::to_string(font.lfWidth) + ", weight " +
+         std::to_string(font.lfWeight) + ", charset " + std::to_string(font.lfCharSet) + ", escapement " +
+         std::to_string(font.lfEscapement) + ", italic " + std::to_string(font.lfItalic) + ", underline " +
+         std::to_string(font.lfUnderline) + ", strike-out " + std::to_string(font.lfStrikeOut) + ", precision " +
+         std::to_string(font.lfOutPrecision) + "/" + std::to_string(font.lfClipPrecision) + ", quality " +
+         std::to_string(font.lfQuality) + ", pitch " + std::to_string(font.lfPitchAndFamily) + ", face " + face;
+}
+
+// Times New Roman of the band's height, normal weight, the default
+// character set; a negative height asks for the character height.
+std::string BandFont(LONG height) {
+  return "height " + std::to_string(height) +
+         ", width 0, weight 400, charset 1, escapement 0, italic 0, underline 0, strike-out 0, precision 0/0, "
+         "quality 0, pitch 0, face Times New Roman";
+}
+
+TEST_F(BandTest, TheTextGetsTheFontOfItsHeight) {
+  constexpr UINT Increase = 32777;
+  constexpr UINT Decrease = 32778;
+  constexpr int NotLoaded = 0x7FFFFFFF;
+  struct Case {
+    const char* name;
+    int loadedBeforeSite;  // a height the host's saved settings bring
+    int loadedAfterSite;
+    std::vector<UINT> sizeCommands;
+    LONG height;
+  };
+  const Case cases[] = {
+      {"the default", NotLoaded, NotLoaded, {}, 15},
+      {"a saved height", 30, NotLoaded, {}, 30},
+      {"a saved character height keeps its sign", -12, NotLoaded, {}, -12},
+      {"a saved zero, the default height of the face", 0, NotLoaded, {}, 0},
+      {"larger", NotLoaded, NotLoaded, {Increase}, 17},
+      {"smaller, down to a character height", NotLoaded, NotLoaded, {Decrease, Decrease, Decrease, Decrease,
+                                                                     Decrease, Decrease, Decrease, Decrease}, -1},
+      {"larger from a saved height", -12, NotLoaded, {Increase}, -10},
+      {"settings loaded into a shown band wait for a size command", NotLoaded, 40, {}, 15},
+      {"which steps from the loaded height", NotLoaded, 40, {Decrease}, 38},
+  };
+  auto load = [this](int height) {
+    FakeStream stream({0x08, 0x80, 0, 0, static_cast<BYTE>(height), static_cast<BYTE>(height >> 8),
+                       static_cast<BYTE>(height >> 16), static_cast<BYTE>(height >> 24)});
+    EXPECT_EQ(static_cast<IPersistStream*>(band)->Load(&stream), S_OK);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ReleaseBand();
+    CreateBand();
+    if (c.loadedBeforeSite != NotLoaded) load(c.loadedBeforeSite);
+    ASSERT_EQ(Attach(), S_OK);
+    if (c.loadedAfterSite != NotLoaded) load(c.loadedAfterSite);
+    for (UINT command : c.sizeCommands) ChooseFromMenu(command);
+    EXPECT_EQ(FontOf(Text()), BandFont(c.height));
   }
 }
 

@@ -15,7 +15,12 @@
 
 namespace {
 
-std::string Scratch(const char* name) { return "/tmp/regfile_fuzz." + std::to_string(getpid()) + "." + name; }
+// In memory when the machine has a folder for that: every save is flushed to
+// disk, which on a disk would be most of a run's time.
+std::string Scratch(const char* name) {
+  const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(folder) + "/regfile_fuzz." + std::to_string(getpid()) + "." + name;
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

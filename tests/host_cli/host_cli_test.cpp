@@ -1,9 +1,11 @@
 // `daybander --date D --format F`: the text on stdout, or one line on stderr
-// and exit status 2 for a date the clock cannot give.
+// and exit status 2 for a date the clock cannot give or a command line that
+// means nothing.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <string>
+#include <vector>
 
 #include "host_run.h"
 
@@ -58,6 +60,41 @@ TEST_F(HostCommand, RejectsDatesTheClockCannotGive) {
     EXPECT_EQ(run.out, "") << "'" << date << "'";
     ASSERT_FALSE(run.err.empty()) << "'" << date << "'";
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "'" << date << "': one line, got: " << run.err;
+  }
+}
+
+// A mistyped command line is refused before anything is loaded: status 2,
+// nothing on stdout, and one line on stderr that names what was wrong.
+TEST_F(HostCommand, RejectsCommandLinesThatMeanNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* named;  // the line on stderr contains this
+  };
+  const Case cases[] = {
+      {{"frobnicate"}, "frobnicate"},
+      {{"show", "--frobnicate"}, "--frobnicate"},
+      {{"show", "--date"}, "--date"},
+      {{"script", "register", "x.rgs", "--var"}, "--var"},
+      {{"--format", "klingon"}, "klingon"},
+      {{"--arabic-locale", "maybe"}, "maybe"},
+      {{"script", "register", "x.rgs", "--var", "NOVALUE"}, "NOVALUE"},
+      {{"script", "register", "x.rgs", "--var", "=value"}, "=value"},
+      {{"show", "extra"}, "extra"},
+      {{"menu", "extra"}, "extra"},
+      {{"click", "extra"}, "extra"},
+      {{"choose", "english", "numeric"}, "one item"},
+      {{"registry", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER"}, "one key"},
+      {{"register", "a.so", "b.so"}, "one library"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& arg : c.args) line += " " + arg;
+    const HostRun run = RunHost(c.args);
+    EXPECT_EQ(run.status, 2) << line;
+    EXPECT_EQ(run.out, "") << line;
+    EXPECT_EQ(run.err.rfind("daybander: ", 0), 0u) << line << ": " << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << line << ": one line, got: " << run.err;
+    EXPECT_NE(run.err.find(c.named), std::string::npos) << line << ": " << run.err;
   }
 }
 

@@ -4,6 +4,7 @@
 // commands at once, and the toolbar picture.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef HOST_DRAWS_PNG
 #include <cairo.h>
@@ -163,6 +164,56 @@ TEST_F(HostSession, ADamagedRegistryFileIsReportedAndKept) {
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find(m_registry + ":4:"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile(m_registry), damaged);
+}
+
+// A command that fails before it changes anything neither creates the
+// registry file nor writes it again.
+TEST_F(HostSession, FailingCommandsLeaveTheFileAlone) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"choose"}, 2, "choose takes one item"},
+      {{"register", "/no/such/library.so"}, 1, "cannot load /no/such/library.so"},
+      {{"script", "register", "/no/such/script.rgs"}, 1, "cannot read /no/such/script.rgs"},
+      {{"--registry", ""}, 2, "--registry needs a file name"},
+      {{"show", "--registry", m_folder}, 1, m_folder + " is a directory"},
+  };
+  for (const bool exists : {false, true}) {
+    if (exists) {
+      ASSERT_EQ(RunHost({"register"}).status, 0);
+    }
+    struct stat before = {};
+    ASSERT_EQ(stat(m_registry.c_str(), &before) == 0, exists);
+    const std::string text = ReadFile(m_registry);
+    for (const auto& c : cases) {
+      const HostRun run = RunHost(c.args);
+      EXPECT_EQ(run.status, c.status) << c.args[0] << ": " << run.err;
+      EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+      struct stat after = {};
+      EXPECT_EQ(stat(m_registry.c_str(), &after) == 0, exists) << c.args[0];
+      EXPECT_EQ(after.st_ino, before.st_ino) << c.args[0] << ": the file was written again";
+      EXPECT_EQ(ReadFile(m_registry), text) << c.args[0];
+    }
+  }
+}
+
+// The desktop's browser may stay open for long: by the time it starts, the
+// registry is saved and other commands may take the lock.
+TEST_F(HostSession, OpeningThePageLeavesTheRegistryFree) {
+  ASSERT_EQ(RunHost({"register"}).status, 0);
+  const std::string bin = m_folder + "/bin", seen = m_folder + "/lock-seen";
+  ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nif flock -n \"$DAYBANDER_REGISTRY.lock\" true; then echo free; "
+                                      "else echo held; fi >" + seen + "\n";
+  ASSERT_EQ(chmod((bin + "/xdg-open").c_str(), 0755), 0);
+  const std::string path = getenv("PATH");
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  const HostRun run = RunHost({"click", "--open"});
+  setenv("PATH", path.c_str(), 1);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(seen), "free\n");
 }
 
 TEST_F(HostSession, TwoCommandsAtOnceBothLand) {

@@ -2,6 +2,7 @@
 // expected after each pass.
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "registrar_fixture.h"
 
@@ -132,14 +133,12 @@ struct Failure {
 const Failure kFailures[] = {
     {"unknown root", "HKXX { A }", DISP_E_EXCEPTION, ""},
     {"root without its block", "HKCR A", DISP_E_EXCEPTION, ""},
-    // The undo pass reads the block with the same rules: it stops where the
-    // register pass stopped, before it reaches the keys that hold the fault.
-    {"last block without its brace", "HKCR { A", DISP_E_EXCEPTION, "[HKCR]\nA\n"},
+    {"last block without its brace", "HKCR { A", DISP_E_EXCEPTION, ""},
     {"a path as a key name", "HKCR { A\\B }", DISP_E_EXCEPTION, ""},
     {"a path after ForceRemove", "HKCR { ForceRemove A\\B }", DISP_E_EXCEPTION, ""},
     {"an empty key name", "HKCR { '' { B } }", DISP_E_EXCEPTION, ""},
     {"a value without =", "HKCR { val v s x }", DISP_E_EXCEPTION, ""},
-    {"a syntax fault inside a new key's block", "HKCR { A { val v s x } }", DISP_E_EXCEPTION, "[HKCR]\nA\n"},
+    {"a syntax fault inside a new key's block", "HKCR { A { val v s x } }", DISP_E_EXCEPTION, ""},
     {"an unknown type", "HKCR { A = sz x }", DISP_E_EXCEPTION, ""},
     {"binary of odd length", "HKCR { A { val b = b 0aF } }", E_FAIL, ""},
     {"D that is no number", "HKCR { A { val n = d 'twelve' } }", DISP_E_TYPEMISMATCH, ""},
@@ -184,16 +183,140 @@ TEST_F(RegistrarTest, RollbackAfterAWriteRefusedByAReadOnlyKey) {
   ASSERT_EQ(Register("HKCR { Locked }"), S_OK);
   ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CLASSES_ROOT, "Locked", TRUE), ERROR_SUCCESS);
   // The key opens read-only, the value write on it is refused, and the whole
-  // root block is unregistered: A goes, the locked key stays, B was never made.
+  // root block is undone: A goes, the locked key stays, B was never made.
   EXPECT_EQ(Register("HKCU { First } HKCR { A { val x = s 1 } Locked { val v = s 2 } B } HKLM { Never }"),
             kAccessDenied);
   EXPECT_EQ(DumpAll(), "[HKCR]\nLocked\n[HKCU]\nFirst\n");
 }
 
-TEST_F(RegistrarTest, RollbackRemovesWhatTheBlockNamesEvenIfItWasThereBefore) {
+TEST_F(RegistrarTest, RollbackKeepsWhatTheBlockFoundInPlace) {
   ASSERT_EQ(Register("HKCU { Old { val keep = s 1 } }"), S_OK);
   EXPECT_EQ(Register("HKCU { Old { New } Bad = b 1 }"), E_FAIL);
-  EXPECT_EQ(DumpAll(), "") << "the undo pass deletes what the block names";
+  EXPECT_EQ(DumpAll(), "[HKCU]\nOld\n  keep=S:1\n");
+}
+
+// What a user had before the script below ran.
+const char kFoundInPlace[] =
+    "HKCU { Pre = s before { val keep = s 1 val over = d 5 Child { val c = b 0aff } }"
+    " Old { val o = s old Deep { val x = m 'a\\0b\\0' } } Gone { val g = s 1 Sub { val s = s 2 } }"
+    " 'Mixed Case' { val m = s 1 } }";
+// Creates, overwrites, deletes and force-removes; the faults come in its
+// second root block.
+const char* const kThreeBlocks[] = {
+    "HKCR { Earlier { val e = s 1 } }\r\n",
+    "HKCU {\r\n"
+    "  Pre = s after { val over = d 7 val added = s new Child { val c2 = s 2 } New { val n = s 1 } }\r\n"
+    "  Delete Absent { Again }\r\n"
+    "  ForceRemove OLD = s fresh { Fresh }\r\n"
+    "  Delete Gone\r\n"
+    "  Brand { Newer = s x } Second\r\n"
+    "  'MIXED CASE' { val M = s 2 }\r\n"
+    "  ForceRemove Brand\r\n"
+    "  val atTheRoot = s r\r\n"
+    "}\r\n",
+    "HKLM { Later }\r\n"};
+
+TEST_F(RegistrarTest, AFailedBlockLeavesTheRegistryAsItWasBeforeIt) {
+  // before[k]: the registry before block k runs.
+  std::vector<std::string> before;
+  std::vector<size_t> blockStart;
+  std::string script;
+  for (const char* block : kThreeBlocks) {
+    WinapiResetRegistry();
+    ASSERT_EQ(Register(kFoundInPlace), S_OK);
+    ASSERT_EQ(Register(script), S_OK);
+    before.push_back(DumpAll());
+    blockStart.push_back(script.size());
+    script += block;
+  }
+  auto blockOf = [&](size_t offset) {
+    size_t k = 0;
+    while (k + 1 < blockStart.size() && blockStart[k + 1] <= offset) ++k;
+    return k;
+  };
+
+  // Malformed text at every token: from there on, a quote that never closes.
+  CRegScriptParser tokens(nullptr);
+  tokens.m_position = script.c_str();
+  char token[kRegTokenBufferSize];
+  while (tokens.SkipWhiteSpace(), *tokens.m_position) {
+    const size_t at = static_cast<size_t>(tokens.m_position - script.c_str());
+    ASSERT_EQ(tokens.NextToken(token), S_OK);
+    WinapiResetRegistry();
+    ASSERT_EQ(Register(kFoundInPlace), S_OK);
+    EXPECT_EQ(Register(script.substr(0, at) + "'"), DISP_E_EXCEPTION) << "quote at " << at;
+    EXPECT_EQ(DumpAll(), before[blockOf(at)]) << "quote at " << at;
+  }
+
+  // A key found in place that refuses writes, with the script whole and with
+  // its second block cut short, so that it fails after every change it made.
+  const std::string cut = script.substr(0, blockStart[2] - 3);
+  int failures = 0;
+  for (const char* refused : {"Pre", "Pre\\Child", "Old", "Old\\Deep", "Gone", "Gone\\Sub", "Mixed Case"}) {
+    for (const std::string* variant : std::vector<const std::string*>{&script, &cut}) {
+      WinapiResetRegistry();
+      ASSERT_EQ(Register(kFoundInPlace), S_OK);
+      ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CURRENT_USER, refused, TRUE), ERROR_SUCCESS) << refused;
+      if (SUCCEEDED(Register(*variant))) continue;
+      ++failures;
+      EXPECT_EQ(DumpAll(), before[1]) << refused << (variant == &cut ? ", cut short" : "");
+    }
+  }
+  EXPECT_EQ(failures, 11) << "all cut short, and the whole script wherever it writes to a refusing key";
+}
+
+TEST_F(RegistrarTest, AJournalLongerThanItsFirstRoom) {
+  std::string inPlace = "HKCU { Many {", script = "HKCU { Many {";
+  for (int i = 0; i < 100; ++i) {
+    inPlace += " val v" + std::to_string(i) + " = d " + std::to_string(i);
+    script += " val v" + std::to_string(i) + " = s changed val w" + std::to_string(i) + " = s added";
+  }
+  ASSERT_EQ(Register(inPlace + " } }"), S_OK);
+  const std::string before = DumpAll();
+  EXPECT_EQ(Register(script + " } Bad = b 1 }"), E_FAIL);
+  EXPECT_EQ(DumpAll(), before);
+}
+
+TEST_F(RegistrarTest, AFailedScriptSaysWhereAndWhat) {
+  const std::string longName(100, 'x');
+  const struct {
+    std::string script;
+    HRESULT hr;
+    LONG offset;
+    LONG blockOffset;
+    const char* expected;  // null: the registry refused
+    const char* found;
+  } cases[] = {
+      {"HKCR { val x s y }", DISP_E_EXCEPTION, 13, 0, "'=' after the value name", "'s'"},
+      {"HKCR {\r\n  A = s 'open\r\n}", DISP_E_EXCEPTION, 16, 0, "the value's data", "a quote that is never closed"},
+      // Offsets are in the text as written, whatever the variables before.
+      {"HKCU { A } HKCR { A = s '%MODULE%' B\\C }", DISP_E_EXCEPTION, 35, 11,
+       "a key name without a backslash (each level has its own block)", "'B\\C'"},
+      {"HKCR { A = s %MODULE% { val n = d twelve } }", DISP_E_TYPEMISMATCH, 34, 0, "an unsigned 32-bit number",
+       "'twelve'"},
+      {"HKCR { A } " + longName, DISP_E_EXCEPTION, 11, 11, "a root key such as HKCR or HKEY_LOCAL_MACHINE",
+       "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"},
+      {"HKCU { A } HKCR { B", DISP_E_EXCEPTION, 19, 11, "'=', '{', a key name, 'val' or '}'",
+       "the end of the script"},
+      {"HKCR { A = s '%NOPE%' }", DISP_E_EXCEPTION, 14, 0, "a variable that has a value", "'NOPE'"},
+      {"HKCR { A = b 123 }", E_FAIL, 13, 0, "pairs of hexadecimal digits", "'123'"},
+      {"HKCR { Locked { val v = s 1 } }", kAccessDenied, 26, 0, nullptr, "'1'"},
+  };
+  for (const auto& c : cases) {
+    WinapiResetRegistry();
+    ASSERT_EQ(Register("HKCR { Locked }"), S_OK);
+    ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CLASSES_ROOT, "Locked", TRUE), ERROR_SUCCESS);
+    CRegObject registrar;
+    registrar.AddReplacement(OLESTR("Module"), OLESTR("C:\\dir\\daybander.dll"));
+    EXPECT_EQ(registrar.ScriptRegister(c.script.c_str()), c.hr) << c.script;
+    const CRegScriptFault& fault = registrar.ScriptFault();
+    EXPECT_EQ(fault.offset, c.offset) << c.script;
+    EXPECT_EQ(fault.blockOffset, c.blockOffset) << c.script;
+    EXPECT_STREQ(fault.expected, c.expected) << c.script;
+    EXPECT_STREQ(fault.found, c.found) << c.script;
+    EXPECT_EQ(registrar.ScriptRegister("HKCU { A }"), S_OK);
+    EXPECT_EQ(registrar.ScriptFault().offset, -1) << "a success forgets the fault";
+  }
 }
 
 TEST_F(RegistrarTest, UnregisteringSkipsAbsentKeysAndTheirBlocks) {
@@ -209,6 +332,39 @@ TEST_F(RegistrarTest, UnregisterStopsAtTheFirstFailure) {
   ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CURRENT_USER, "A\\Inner", TRUE), ERROR_SUCCESS);
   EXPECT_EQ(Unregister("HKCU { B A { Inner } }"), kAccessDenied);
   EXPECT_EQ(DumpAll(), "[HKCU]\nA\nA\\Inner\n") << "B, before the failure, stays deleted";
+}
+
+// Only an absent key or value is passed over when unregistering; any other
+// refusal ends the pass with its status, and what went before stays removed.
+TEST_F(RegistrarTest, UnregisterReportsWhatRefusesIt) {
+  // Locked itself stays, so only its value's refusal can stop the pass there.
+  const std::string script = "HKCU { Gone NoRemove Locked { val v = s 1 } Kept }";
+  struct Case {
+    const char* name;
+    std::string script;
+    const char* refusesWrites;  // a key of HKCU made read-only
+    LONG valueDeletion;         // the status the next value deletion gets
+    HRESULT hr;
+  };
+  const Case cases[] = {
+      {"a key that cannot be opened, though it is not absent",
+       "HKCU { Gone " + std::string(256, 'k') + " { val v = s 1 } Locked { val v = s 1 } Kept }", nullptr,
+       ERROR_SUCCESS, kInvalidParameter},
+      {"a parent that cannot be opened for writing", script, "Locked", ERROR_SUCCESS, kAccessDenied},
+      {"a value deletion refused", script, nullptr, ERROR_ACCESS_DENIED, kAccessDenied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WinapiResetRegistry();
+    ASSERT_EQ(Register(script), S_OK);
+    if (c.refusesWrites) {
+      ASSERT_EQ(WinapiSetKeyRefusesWrites(HKEY_CURRENT_USER, c.refusesWrites, TRUE), ERROR_SUCCESS);
+    }
+    WinapiFailNextValueDeletion(c.valueDeletion);
+    EXPECT_EQ(Unregister(c.script), c.hr);
+    EXPECT_EQ(DumpAll(), "[HKCU]\nKept\nLocked\n  v=S:1\n");
+  }
+  WinapiFailNextValueDeletion(ERROR_SUCCESS);
 }
 
 std::string Nested(int levels) {

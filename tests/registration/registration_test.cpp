@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -346,6 +348,159 @@ TEST_F(RegistrationTest, TypeInformationComesFromTheRegisteredTypeLibrary) {
 
   EXPECT_EQ(0u, dispatch->Release());
   ASSERT_EQ(S_OK, m_module.unregisterServer());
+}
+
+// Everything in the registry, every root.
+Lines WholeRegistry() {
+  Lines lines = Entries(HKEY_CLASSES_ROOT, "HKCR");
+  for (const auto& root : {std::make_pair(HKEY_CURRENT_USER, "HKCU"), std::make_pair(HKEY_LOCAL_MACHINE, "HKLM"),
+                           std::make_pair(HKEY_USERS, "HKU")}) {
+    const Lines more = Entries(root.first, root.second);
+    lines.insert(more.begin(), more.end());
+  }
+  return lines;
+}
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+std::string FileBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The library's type library, as its TYPELIB resource holds it.
+std::string TypeLibraryBytes() {
+  const HMODULE data = LoadLibraryExA(ModulePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const HRSRC info = FindResourceA(data, MAKEINTRESOURCEA(1), "TYPELIB");
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(data, info)));
+  std::string copy(bytes ? bytes : "", bytes ? SizeofResource(data, info) : 0);
+  FreeLibrary(data);
+  return copy;
+}
+
+// A path of exactly `length` characters that ends in `file`, below `folder`
+// and a folder with a dot in its name (which is no extension of the file).
+std::filesystem::path PathOfLength(const std::filesystem::path& folder, size_t length, const std::string& file) {
+  std::string path = folder.string();
+  const std::string last = "/band.v1/" + file;
+  size_t padding = length - path.size() - last.size();
+  while (padding > 0) {
+    size_t part = padding > 201 ? 201 : padding;
+    if (padding - part == 1) --part;  // every folder name needs a character
+    path += "/" + std::string(part - 1, 'p');
+    padding -= part;
+  }
+  return path + last;
+}
+
+enum class Before { Nothing, ClassesRefuseWrites, TypeLibsRefuseWrites, Registered, RegisteredProgIdLocked };
+enum class After { Unchanged, ScriptAdded, AllAdded, ScriptRemoved };
+
+// Registration that meets a failure reports it, and the registry afterwards
+// is the one before it with exactly what the steps before the failure did.
+TEST_F(RegistrationTest, AFailingStepIsReportedAndLeavesTheRegistryInStep) {
+  const std::string kLibrary = "daybander.so";
+  const std::string kNoExtension = "daybander";
+  struct Case {
+    const char* name;
+    size_t pathLength;  // of the library's copy; 0 for a short path
+    std::string file;
+    bool typeLibInside;  // false: the copy carries no type library
+    bool tlbBeside;      // the type library beside it, in <name>.tlb
+    Before before;
+    bool registering;
+    HRESULT hr;
+    After after;
+  };
+  const Case cases[] = {
+      {"the class script refused", 0, kLibrary, true, false, Before::ClassesRefuseWrites, true, E_ACCESSDENIED,
+       After::Unchanged},
+      {"the type library refused", 0, kLibrary, true, false, Before::TypeLibsRefuseWrites, true,
+       TYPE_E_REGISTRYACCESS, After::ScriptAdded},
+      {"no type library in the file nor beside it", 0, kLibrary, false, false, Before::Nothing, true,
+       TYPE_E_CANTLOADLIBRARY, After::ScriptAdded},
+      {"the type library beside the file", 0, kLibrary, false, true, Before::Nothing, true, S_OK, After::AllAdded},
+      {"a file name of 259 characters", 259, kLibrary, true, false, Before::Nothing, true, S_OK, After::AllAdded},
+      {"a file name cut at 260 characters", 260, kLibrary, true, false, Before::Nothing, true,
+       HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), After::Unchanged},
+      {"a .tlb name of 259 characters", 255, kNoExtension, false, true, Before::Nothing, true, S_OK,
+       After::AllAdded},
+      {"a .tlb name past 259 characters", 256, kNoExtension, false, true, Before::Nothing, true, E_FAIL,
+       After::ScriptAdded},
+      {"the script refused while unregistering", 0, kLibrary, true, false, Before::RegisteredProgIdLocked, false,
+       E_ACCESSDENIED, After::Unchanged},
+      {"no type library to unregister", 0, kLibrary, false, false, Before::Registered, false,
+       TYPE_E_CANTLOADLIBRARY, After::ScriptRemoved},
+  };
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::canonical(fs::temp_directory_path()) / ("daybander-failing-" + std::to_string(GetCurrentProcessId()));
+  const std::string typeLibrary = TypeLibraryBytes();
+  ASSERT_FALSE(typeLibrary.empty());
+  std::string withoutTypeLib = FileBytes(ModulePath());
+  const std::string typeName(reinterpret_cast<const char*>(u"TYPELIB"), 14);
+  const size_t typeAt = withoutTypeLib.find(typeName);
+  ASSERT_NE(typeAt, std::string::npos);
+  ASSERT_EQ(withoutTypeLib.find(typeName, typeAt + 1), std::string::npos);
+  withoutTypeLib[typeAt + 12] = 'X';  // another resource type
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WinapiResetRegistry();
+    const fs::path path = c.pathLength ? PathOfLength(folder, c.pathLength, c.file) : folder / c.file;
+    if (c.pathLength) {
+      ASSERT_EQ(c.pathLength, path.string().size());
+    }
+    WriteBytes(path, c.typeLibInside ? FileBytes(ModulePath()) : withoutTypeLib);
+    const fs::path tlb = fs::path(path).replace_extension(".tlb");
+    if (c.tlbBeside) WriteBytes(tlb, typeLibrary);
+
+    // What the platform records for the type library that is found.
+    Lines typeLibEntries;
+    if (c.after == After::AllAdded) {
+      const std::string recorded = c.typeLibInside ? path.string() : tlb.string();
+      ITypeLib* lib = nullptr;
+      ASSERT_EQ(S_OK, LoadTypeLib(Wide(recorded).c_str(), &lib));
+      ASSERT_EQ(S_OK, RegisterTypeLib(lib, Wide(recorded).c_str(), nullptr));
+      lib->Release();
+      typeLibEntries = WholeRegistry();
+      WinapiResetRegistry();
+    }
+    {
+      LoadedModule copy(path.c_str());
+      ASSERT_NE(nullptr, copy.registerServer);
+      if (c.before == Before::ClassesRefuseWrites || c.before == Before::TypeLibsRefuseWrites) {
+        const char* key = c.before == Before::ClassesRefuseWrites ? "CLSID" : "TypeLib";
+        CreateKey(HKEY_CLASSES_ROOT, key);
+        ASSERT_EQ(ERROR_SUCCESS, WinapiSetKeyRefusesWrites(HKEY_CLASSES_ROOT, key, TRUE));
+      }
+      if (c.before == Before::Registered || c.before == Before::RegisteredProgIdLocked) {
+        ASSERT_EQ(c.typeLibInside ? S_OK : TYPE_E_CANTLOADLIBRARY, copy.registerServer());
+      }
+      if (c.before == Before::RegisteredProgIdLocked) {
+        ASSERT_EQ(ERROR_SUCCESS,
+                  WinapiSetKeyRefusesWrites(HKEY_CLASSES_ROOT, "Daybander.ExplorerBar.1\\CLSID", TRUE));
+      }
+      const Lines before = WholeRegistry();
+      EXPECT_EQ(c.hr, c.registering ? copy.registerServer() : copy.unregisterServer());
+
+      Lines expected = before;
+      Lines script = ScriptEntries(path.string());
+      if (c.after == After::ScriptAdded || c.after == After::AllAdded) expected.insert(script.begin(), script.end());
+      if (c.after == After::AllAdded) expected.insert(typeLibEntries.begin(), typeLibEntries.end());
+      if (c.after == After::ScriptRemoved) {
+        for (const std::string& shared : kSharedKeys) script.erase(shared);
+        for (const std::string& line : script) expected.erase(line);
+      }
+      EXPECT_EQ(expected, WholeRegistry());
+    }
+    fs::remove_all(folder);
+  }
 }
 
 }  // namespace

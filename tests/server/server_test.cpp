@@ -100,6 +100,21 @@ TEST_F(ServerTest, TheClassObjectIsCreatedOnceAndOutlivesItsOutsideReferences) {
   again->Release();
 }
 
+// At process exit the reserved pointer is not null: the library frees nothing
+// then, not even the class object it keeps.
+TEST_F(ServerTest, DetachAtProcessExitReleasesNothing) {
+  typedef BOOL(WINAPI * DllMainFunc)(HINSTANCE, DWORD, LPVOID);
+  const auto dllMain = LoadedModule::Export<DllMainFunc>(m_module->handle, "DllMain");
+  ASSERT_NE(nullptr, dllMain);
+  IClassFactory* factory = ClassFactory();
+  ASSERT_NE(nullptr, factory);
+  EXPECT_TRUE(dllMain(reinterpret_cast<HINSTANCE>(m_module->handle), DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1)));
+  IClassFactory* again = ClassFactory();
+  EXPECT_EQ(factory, again);
+  again->Release();
+  EXPECT_EQ(1u, factory->Release()) << "the cached reference stays";
+}
+
 TEST_F(ServerTest, RequestsTheServerCannotAnswer) {
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, m_module->getClassObject(IID_IExplorerBar, IID_IClassFactory, &object));

@@ -269,13 +269,29 @@ TEST_F(Registry, RefusingWritesLetsReadersIn) {
 }
 
 TEST_F(Registry, ResetEmptiesEveryRootAndOrphansHandles) {
-  HKEY key = Create(HKEY_DYN_DATA, "X");
+  HKEY key = Create(HKEY_USERS, "X");
   RegCloseKey(Create(HKEY_CURRENT_CONFIG, "Y"));
-  RegCloseKey(Create(HKEY_PERFORMANCE_DATA, "Z"));
   WinapiResetRegistry();
   EXPECT_EQ(SetString(key, "v", "x"), ERROR_KEY_DELETED);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  for (HKEY root : {HKEY_DYN_DATA, HKEY_CURRENT_CONFIG, HKEY_PERFORMANCE_DATA}) EXPECT_EQ(DumpRegistry(root), "");
+  for (HKEY root : {HKEY_USERS, HKEY_CURRENT_CONFIG}) EXPECT_EQ(DumpRegistry(root), "");
+}
+
+// Windows keeps no keys or values of its own under these two: its write
+// functions do not take them.
+TEST_F(Registry, RootsThatHoldNothingRefuseWrites) {
+  for (HKEY root : {HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(root, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(SetString(root, "v", "x"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteValueA(root, "v"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteKeyA(root, "X"), ERROR_INVALID_HANDLE);
+    ASSERT_EQ(Open(root, nullptr, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(key, "v", "x"), ERROR_INVALID_HANDLE) << "nor through a handle on the root";
+    RegCloseKey(key);
+    EXPECT_EQ(DumpRegistry(root), "");
+  }
 }
 
 }  // namespace

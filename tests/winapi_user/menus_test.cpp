@@ -266,6 +266,57 @@ TEST_F(MenuTest, TrackPopupMenuReturnsTheScriptedChoice) {
   DestroyMenu(menu);
 }
 
+// Until the user answers, the menu's own loop dispatches the posted messages
+// and the timers that fall due as the clock moves on; the owner's end, or
+// WM_QUIT (which stays queued), ends the menu unanswered.
+TEST_F(MenuTest, TheMenuLoopRunsWhileTheUserTakesTime) {
+  HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(301));
+  HMENU file = GetSubMenu(menu, 0);
+  struct Case {
+    const char* name;
+    bool quit;
+    bool ownerGoesAtTheFirstTimer;
+    UINT returned;
+    std::vector<UINT> seen;
+  };
+  const Case cases[] = {
+      {"answered after 2.5 s", false, false, 100,
+       {WM_INITMENUPOPUP, WM_APP, WM_TIMER, WM_TIMER, WM_UNINITMENUPOPUP}},
+      {"the owner goes", false, true, 0, {WM_INITMENUPOPUP, WM_APP, WM_TIMER}},
+      {"WM_QUIT", true, false, 0, {WM_INITMENUPOPUP, WM_APP, WM_UNINITMENUPOPUP}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND owner = Make();
+    MessageLog().clear();
+    Hook() = [&](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT*) {
+      if (msg == WM_TIMER && c.ownerGoesAtTheFirstTimer) DestroyWindow(hwnd);
+      return false;
+    };
+    SetTimer(owner, 1, 1000, nullptr);
+    PostMessageW(owner, WM_APP, 0, 0);
+    if (c.quit) PostQuitMessage(3);
+    WinapiScriptMenuChoiceAfter(100, 2500);
+    EXPECT_EQ(static_cast<BOOL>(c.returned), TrackPopupMenu(file, TPM_RETURNCMD, 0, 0, 0, owner, nullptr));
+    std::vector<UINT> seen;
+    for (const Message& m : Only({WM_INITMENUPOPUP, WM_APP, WM_TIMER, WM_UNINITMENUPOPUP})) seen.push_back(m.msg);
+    EXPECT_EQ(c.seen, seen);
+    MSG quit{};
+    EXPECT_EQ(c.quit, PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE);
+    if (IsWindow(owner)) {
+      LONG dueIn = 0;
+      ASSERT_TRUE(WinapiTimerDueIn(owner, 1, &dueIn));
+      // The tick count also follows real time, which moves on a little.
+      if (!c.quit) {
+        EXPECT_TRUE(dueIn > 400 && dueIn <= 500) << dueIn << " ms: the clock moved on 2.5 s";
+      }
+      DestroyWindow(owner);
+    }
+    Hook() = nullptr;
+  }
+  DestroyMenu(menu);
+}
+
 TEST_F(MenuTest, WithoutReturnCmdTheChoiceIsPostedToTheOwner) {
   HMENU menu = LoadMenuA(nullptr, MAKEINTRESOURCEA(300));
   HMENU context = GetSubMenu(menu, 0);

@@ -187,9 +187,13 @@ TEST_F(DestroyTest, DestroyMessagesGoParentFirstAndNcDestroyChildrenFirst) {
   for (HWND h : {parent, first, second}) EXPECT_FALSE(IsWindow(h));
 }
 
-TEST_F(DestroyTest, DestroyedHandleStaysInvalid) {
+// As on Windows, a destroyed window's handle is invalid until the next window
+// made takes it, the handle freed last first.
+TEST_F(DestroyTest, DestroyedHandlesAreInvalidUntilNewWindowsTakeThem) {
   HWND hwnd = Make();
+  HWND later = Make();
   ASSERT_TRUE(DestroyWindow(hwnd));
+  ASSERT_TRUE(DestroyWindow(later));
   SetLastError(0);
   EXPECT_FALSE(DestroyWindow(hwnd));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
@@ -197,9 +201,14 @@ TEST_F(DestroyTest, DestroyedHandleStaysInvalid) {
   EXPECT_EQ(0, SendMessageW(hwnd, WM_USER, 0, 0));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
   EXPECT_FALSE(SetWindowTextW(hwnd, u"x"));
-  HWND next = Make();
-  EXPECT_NE(hwnd, next) << "handles are not reused";
-  DestroyWindow(next);
+  HWND first = Make();
+  HWND second = Make();
+  HWND third = Make();
+  EXPECT_EQ(later, first);
+  EXPECT_EQ(hwnd, second);
+  EXPECT_NE(hwnd, third);
+  EXPECT_NE(later, third);
+  for (HWND h : {first, second, third}) DestroyWindow(h);
   EXPECT_FALSE(DestroyWindow(GetDesktopWindow()));
 }
 
@@ -501,6 +510,26 @@ TEST_F(LayoutTest, MoveWindowSendsTheNewClientSize) {
   ScreenToClient(child, &p);
   EXPECT_EQ(0, p.x);
   DestroyWindow(parent);
+}
+
+// To InvalidateRect a null window is the whole screen, every window but the
+// desktop, and each such call is counted; to MoveWindow it is no window.
+TEST_F(LayoutTest, ANullWindowIsTheWholeScreenOrNoWindowAtAll) {
+  HWND top = Make(nullptr, WS_VISIBLE);
+  HWND child = Make(top, WS_VISIBLE);
+  for (HWND h : {top, child}) ValidateRect(h, nullptr);
+  const LONG before = WinapiScreenInvalidations();
+  EXPECT_TRUE(InvalidateRect(child, nullptr, TRUE));
+  EXPECT_EQ(before, WinapiScreenInvalidations());
+  EXPECT_FALSE(GetUpdateRect(top, nullptr, FALSE));
+  EXPECT_TRUE(InvalidateRect(nullptr, nullptr, TRUE));
+  EXPECT_EQ(before + 1, WinapiScreenInvalidations());
+  for (HWND h : {top, child}) EXPECT_TRUE(GetUpdateRect(h, nullptr, FALSE));
+
+  SetLastError(0);
+  EXPECT_FALSE(MoveWindow(nullptr, 0, 0, 10, 10, TRUE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
+  DestroyWindow(top);
 }
 
 TEST_F(LayoutTest, ShowWindowReturnsThePreviousVisibility) {

@@ -58,10 +58,21 @@ EXTERN_C void WinapiFailNextTaskAllocations(int count);
 // ---------------------------------------------------------------------------
 // Registry. The registry lives in memory, one per process; WinapiKeys counts
 // the handles open on it (predefined roots are not counted).
+//
+// Besides Windows' own limits it refuses, with ERROR_INVALID_PARAMETER, a key
+// or value name holding a line feed, which its file (below) could not hold.
+// HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA hold nothing: creating keys, setting
+// or deleting values and deleting keys there fail with ERROR_INVALID_HANDLE.
 
 // Empties every root. Handles still open on keys below a root then fail with
 // ERROR_KEY_DELETED; closing them still succeeds.
 EXTERN_C void WinapiResetRegistry(void);
+
+// A number that grows with every change to what the registry holds: a key
+// created or deleted, a value set to a new type or data or deleted, a reset,
+// a load. Equal numbers mean nothing changed in between, so there is nothing
+// new to save.
+EXTERN_C ULONGLONG WinapiRegistryChangeCount(void);
 
 // Makes the existing key root\path refuse writes (refuse TRUE) or accept them
 // again, as an access-control list that grants only reading would: opening it
@@ -72,6 +83,11 @@ EXTERN_C void WinapiResetRegistry(void);
 // ERROR_FILE_NOT_FOUND for an absent key, ERROR_INVALID_HANDLE when root is not
 // a predefined key. WinapiResetRegistry clears the mark.
 EXTERN_C LONG WinapiSetKeyRefusesWrites(HKEY root, LPCSTR path, BOOL refuse);
+
+// Makes the next RegDeleteValueA on a handle with the right to set values
+// fail with `status` and delete nothing, as Windows may for reasons the
+// handle's rights do not show. ERROR_SUCCESS takes the request back.
+EXTERN_C void WinapiFailNextValueDeletion(LONG status);
 
 // ---------------------------------------------------------------------------
 // Windows, classes and timers.
@@ -91,6 +107,11 @@ EXTERN_C UINT WinapiDeliverDueTimers(void);
 // The milliseconds until the timer `id` of `hwnd` falls due (0 or less when it
 // is due now), through `milliseconds`; FALSE when there is no such timer.
 EXTERN_C BOOL WinapiTimerDueIn(HWND hwnd, UINT_PTR id, LONG* milliseconds);
+
+// How many times InvalidateRect was given a null window, which on Windows
+// invalidates and repaints the whole screen: every top-level window and its
+// children, other programs' windows too.
+EXTERN_C LONG WinapiScreenInvalidations(void);
 
 // Dispatches the posted messages waiting in the queue (as a message loop of
 // the host would), WM_QUIT excepted; returns how many it dispatched.
@@ -114,6 +135,13 @@ EXTERN_C HWND WinapiClick(POINT screen, BOOL rightButton);
 // dismissed.
 EXTERN_C void WinapiScriptMenuChoice(UINT command);
 
+// The same answer, given after the menu has been open `milliseconds`: the
+// clock moves on by that much meanwhile (as WinapiAdvanceClock moves it),
+// while the menu's own message loop dispatches the posted messages and the
+// timers that fall due. A plain WinapiScriptMenuChoice waits 0 ms; the loop
+// still dispatches what is due before the choice is taken.
+EXTERN_C void WinapiScriptMenuChoiceAfter(UINT command, LONGLONG milliseconds);
+
 typedef struct WinapiPopupMenuRecord {
   HMENU menu;      // the menu shown
   UINT flags;      // TPM_* flags as given
@@ -129,6 +157,22 @@ typedef struct WinapiPopupMenuRecord {
 EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);
 
 // ---------------------------------------------------------------------------
+// The loader lock.
+//
+// Windows holds the loader lock while it runs a module's entry point, and with
+// it the static constructors and destructors that the module's runtime runs
+// there: at load, at FreeLibrary, and at process exit, when every module still
+// loaded gets DLL_PROCESS_DETACH with a non-null reserved pointer (this layer
+// does the same from an exit handler). Code under the lock must not call into
+// User32, Gdi32 or the registry, nor load or free a library: this layer counts
+// every such call, and at process exit reports the ones made there on stderr.
+
+// The calls made under the loader lock since the process started; *lastArea,
+// if given, names the area of the last one ("User32", "Gdi32", "registry",
+// "LoadLibrary" or "FreeLibrary"), or is null when there was none.
+EXTERN_C LONG WinapiLoaderLockViolations(LPCSTR* lastArea);
+
+// ---------------------------------------------------------------------------
 // The registry in a REGEDIT4 file, so that it lasts between runs of the host.
 //
 // Keys are written as [HKEY_...\path] sections, every key (also an empty one)
@@ -136,16 +180,30 @@ EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record);
 // "text" for a clean REG_SZ, dword:XXXXXXXX for REG_DWORD and hex:/hex(N): byte
 // lists for everything else, so every type and every byte round-trips. Text is
 // the bytes the A calls stored, in the ANSI code page of the process that
-// stored them, with \\ and \" escaped.
+// stored them, with \\ and \" escaped. A hex list may go on over lines ending
+// in a backslash; its last line must end with a line feed, or the file is
+// taken as cut short. HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA are not kept.
+// Save and load cost time in proportion to the registry's size, however its
+// keys are spread.
 
 // Replaces the whole registry with the file's content. The file is read and
-// checked completely first: on a parse error nothing changes, the result is
-// ERROR_BADKEY (or ERROR_REGISTRY_CORRUPT for a bad value) and *errorLine (if
-// given) holds the 1-based line. ERROR_FILE_NOT_FOUND when there is no file.
+// checked completely first, against the registry's own limits too (key name
+// length, depth, 32 new levels per section, value name length): on any error
+// nothing changes, the result is ERROR_BADKEY for a bad section (or
+// ERROR_REGISTRY_CORRUPT for a bad value or line, a NUL byte included) and
+// *errorLine (if given) holds its 1-based line. ERROR_FILE_NOT_FOUND when
+// there is no file, ERROR_ACCESS_DENIED when it may not be read or is a
+// folder, ERROR_CANTOPEN when it cannot be opened otherwise, ERROR_READ_FAULT
+// when reading fails; *errorLine is 0 for these.
 EXTERN_C LONG WinapiLoadRegistry(LPCSTR path, DWORD* errorLine);
 
-// Writes the whole registry to the file atomically: a file beside it is
-// written, flushed to disk and renamed over it. ERROR_WRITE_FAULT on failure.
+// Writes the whole registry to the file atomically: path + ".new" is
+// written, flushed to disk and renamed over the file. A symbolic link is
+// followed, and its target replaced; the file keeps its permission bits and,
+// as far as the process may give it, its owner and group (a new file is
+// 0644 less the umask). The caller holds the lock below, so the ".new" name is
+// its own: what a killed save left there is removed first. ERROR_WRITE_FAULT
+// on failure, with the file as it was.
 EXTERN_C LONG WinapiSaveRegistry(LPCSTR path);
 
 // The key `key` (for example "HKEY_CLASSES_ROOT\\CLSID") with everything

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "internal.h"
+#include "loader_lock.h"
 #include "winapi_control.h"
 
 namespace {
@@ -19,6 +20,12 @@ struct Font {
 
 std::mutex g_lock;
 std::map<HGDIOBJ, Font> g_fonts;
+
+// Taken by every font function: each is a call into Gdi32, which code under
+// the loader lock must not make.
+struct FontsLock : std::lock_guard<std::mutex> {
+  FontsLock() : std::lock_guard<std::mutex>(g_lock) { winapi::CheckNotUnderLoaderLock("Gdi32"); }
+};
 
 // The stock fonts exist from the start and are never freed.
 HGDIOBJ StockFont(int index) {
@@ -62,7 +69,7 @@ HFONT AddFont(const LOGFONTW& logFont) {
   font.logFont.lfFaceName[LF_FACESIZE - 1] = 0;
   auto handle = reinterpret_cast<HFONT>(winapi::NewObjectHandle());
   {
-    std::lock_guard<std::mutex> hold(g_lock);
+    FontsLock hold;
     g_fonts[handle] = font;
   }
   WinapiCountObject(WinapiFonts, 1);
@@ -97,7 +104,7 @@ LOGFONTW FontFromArguments(int height, int width, int escapement, int orientatio
 }
 
 bool FindFont(HGDIOBJ handle, LOGFONTW* out) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  FontsLock hold;
   auto it = g_fonts.find(handle);
   if (it == g_fonts.end()) return false;
   *out = it->second.logFont;
@@ -180,21 +187,21 @@ EXTERN_C int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
 }
 
 EXTERN_C DWORD WINAPI GetObjectType(HGDIOBJ h) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  FontsLock hold;
   if (g_fonts.count(h)) return OBJ_FONT;
   SetLastError(ERROR_INVALID_HANDLE);
   return 0;
 }
 
 EXTERN_C HGDIOBJ WINAPI GetStockObject(int i) {
-  std::lock_guard<std::mutex> hold(g_lock);
+  FontsLock hold;
   return StockFont(i);
 }
 
 // Stock objects may be "deleted": the call succeeds and they stay.
 EXTERN_C BOOL WINAPI DeleteObject(HGDIOBJ ho) {
   {
-    std::lock_guard<std::mutex> hold(g_lock);
+    FontsLock hold;
     auto it = g_fonts.find(ho);
     if (it == g_fonts.end()) {
       SetLastError(ERROR_INVALID_PARAMETER);

@@ -24,11 +24,16 @@ size_t AnsiPrefix(const std::string& ansi, size_t n);
 // Frees the in-process servers whose DllCanUnloadNow answers S_OK.
 void FreeUnusedInprocServers();
 
-// A new handle value for a window, menu or font: never 0, never used twice in
-// the life of the process, so a handle of a destroyed object stays invalid.
+// A handle value never handed out before, for a window, menu or font: never 0.
+// Menus and fonts take a new one each time, so a handle of a destroyed one
+// stays invalid; windows reuse the values of destroyed windows first.
 uintptr_t NewObjectHandle();
 
 // Forgets the scripted menu choices and the popup record (WinapiResetUser).
 void ResetPopupMenus();
+
+// The milliseconds until the earliest timer falls due (0 or less when one is
+// due now); false when there is no timer.
+bool NextTimerDue(LONG* milliseconds);
 
 }  // namespace winapi

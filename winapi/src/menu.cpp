@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "loader_lock.h"
 #include "winapi_control.h"
 
 namespace {
@@ -31,11 +32,22 @@ struct Menu {
 std::recursive_mutex g_lock;
 std::map<HMENU, Menu> g_menus;
 
-std::deque<UINT> g_choices;
+// The user's answers to the next popups, each after so long with the menu open.
+struct ScriptedChoice {
+  UINT command;
+  LONGLONG wait;
+};
+std::deque<ScriptedChoice> g_choices;
 WinapiPopupMenuRecord g_lastPopup;
 bool g_popupShown = false;
 
-using Lock = std::lock_guard<std::recursive_mutex>;
+// Taken by every menu function: each is a call into User32, which code under
+// the loader lock must not make.
+struct Lock : std::lock_guard<std::recursive_mutex> {
+  explicit Lock(std::recursive_mutex& m) : std::lock_guard<std::recursive_mutex>(m) {
+    winapi::CheckNotUnderLoaderLock("User32");
+  }
+};
 
 constexpr UINT kPositionFlags = MF_BYPOSITION;
 constexpr int kMaxTemplateDepth = 32;
@@ -488,10 +500,41 @@ EXTERN_C BOOL WINAPI EnableMenuItem(HMENU menu, UINT id, UINT enable) {
   return static_cast<BOOL>(old);
 }
 
+namespace {
+
+// The menu's modal loop while the user takes `wait` ms to answer: the clock
+// moves on, and the thread's posted messages and due timers are dispatched,
+// so the owner's procedure may be entered again. False when the menu ends
+// before the user answers: its owner was destroyed, or WM_QUIT came (it is
+// posted again for the caller's own loop).
+bool RunMenuLoop(HWND owner, LONGLONG wait) {
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+      }
+      DispatchMessageW(&msg);
+      if (!IsWindow(owner)) return false;
+    }
+    if (wait <= 0) return true;
+    // On to the next timer, so that each falls due in its turn.
+    LONGLONG step = wait;
+    LONG next = 0;
+    if (winapi::NextTimerDue(&next) && next < step) step = next > 0 ? next : 0;
+    WinapiAdvanceClock(step);
+    wait -= step;
+  }
+}
+
+}  // namespace
+
 // The popup "shows" the menu to the owner (the menu-loop notifications unless
-// TPM_NONOTIFY) and takes the next scripted choice. With TPM_RETURNCMD the
-// choice is returned; otherwise it is posted to the owner as WM_COMMAND, as
-// Windows does once the menu has closed.
+// TPM_NONOTIFY), runs the menu's loop until the user answers, and takes the
+// next scripted choice. With TPM_RETURNCMD the choice is returned; otherwise it
+// is posted to the owner as WM_COMMAND, as Windows does once the menu has
+// closed.
 EXTERN_C BOOL WINAPI TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS) {
   {
     Lock hold(g_lock);
@@ -507,13 +550,18 @@ EXTERN_C BOOL WINAPI TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND
     SendMessageW(owner, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
     SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, FALSE));
   }
-  UINT command = 0;
+  ScriptedChoice choice{0, 0};
   {
     Lock hold(g_lock);
     if (!g_choices.empty()) {
-      command = g_choices.front();
+      choice = g_choices.front();
       g_choices.pop_front();
     }
+  }
+  UINT command = RunMenuLoop(owner, choice.wait) ? choice.command : 0;
+  {
+    Lock hold(g_lock);
+    // The menu is looked at as it is now: the loop may have changed it.
     if (command && !Choosable(menu, command)) command = 0;
     const UINT shown = g_popupShown ? g_lastPopup.shown : 0;
     g_lastPopup = WinapiPopupMenuRecord{menu, flags, x, y, owner, command, shown + 1};
@@ -532,9 +580,11 @@ EXTERN_C BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, H
   return TrackPopupMenuEx(menu, flags, x, y, owner, nullptr);
 }
 
-EXTERN_C void WinapiScriptMenuChoice(UINT command) {
+EXTERN_C void WinapiScriptMenuChoice(UINT command) { WinapiScriptMenuChoiceAfter(command, 0); }
+
+EXTERN_C void WinapiScriptMenuChoiceAfter(UINT command, LONGLONG milliseconds) {
   Lock hold(g_lock);
-  g_choices.push_back(command);
+  g_choices.push_back(ScriptedChoice{command, milliseconds});
 }
 
 EXTERN_C BOOL WinapiLastPopupMenu(WinapiPopupMenuRecord* record) {

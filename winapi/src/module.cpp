@@ -10,11 +10,13 @@
 #include <elf.h>
 #include <limits.h>
 #include <link.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "internal.h"
+#include "loader_lock.h"
 #include "pe_loader.h"
 #include "winapi_control.h"
 
@@ -54,11 +57,17 @@ struct Module {
   LONG refs = 0;             // LoadLibrary references
   std::vector<BYTE> resourceBytes;
   std::vector<ResourceEntry> resources;
+  // What the loader calls of an image it loaded, whatever its format: the
+  // entry point with DllMain's reason and reserved pointer (empty: none), and
+  // the unmapping, which for a shared object runs its static destructors.
+  // Both run under the loader lock (CallEntryPoint, UnloadImage).
+  std::function<BOOL(DWORD reason, LPVOID reserved)> entryPoint;
+  std::function<void()> unmap;
+  bool detachedAtExit = false;  // had its DLL_PROCESS_DETACH at process exit
 };
 
 std::recursive_mutex g_lock;
 std::vector<std::unique_ptr<Module>> g_modules;
-bool g_processExiting = false;
 
 char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
@@ -176,7 +185,7 @@ Module* Find(HMODULE handle) {
   return nullptr;
 }
 
-bool IsLoadedImage(const Module* m) { return m->dl || m->implicit || (m->pe && !m->dataFile); }
+bool IsMappedImage(const Module* m) { return m->dl || m->implicit || (m->pe && !m->dataFile); }
 
 Module* FindImage(const std::string& path) {
   for (auto& m : g_modules) {
@@ -218,6 +227,78 @@ Module* MainProgram() {
 }
 
 Module* ModuleOrMain(HMODULE handle) { return handle ? Find(handle) : MainProgram(); }
+
+// ---------------------------------------------------------------------------
+// Entry points: every call of one, attach or detach, goes through here and
+// holds the loader lock.
+
+// The reserved pointer of DLL_PROCESS_DETACH at process exit: any non-null
+// value says so.
+LPVOID const kProcessExit = reinterpret_cast<LPVOID>(1);
+
+BOOL CallEntryPoint(Module* module, DWORD reason, LPVOID reserved) {
+  if (!module->entryPoint) return TRUE;
+  winapi::LoaderLock hold;
+  return module->entryPoint(reason, reserved);
+}
+
+// The end of an image: it is unmapped under the loader lock, as the static
+// destructors of a Windows module run inside its entry point, and then its
+// record goes (static destruction may still ask for its own handle).
+void UnloadImage(Module* module) {
+  if (module->unmap) {
+    winapi::LoaderLock hold;
+    module->unmap();
+  }
+  RemoveModule(module);
+}
+
+bool IsLoadedImage(const Module& m) { return !m.dataFile && !m.implicit && m.refs > 0; }
+
+// At process exit Windows calls the entry point of every module still loaded
+// with DLL_PROCESS_DETACH and a non-null reserved pointer, the last loaded
+// first, and unmaps nothing. Registered after every load (exit handlers run
+// the most recent first), so it precedes the static destructors that the
+// image's own start-up has just registered, and later passes find nothing
+// left to do.
+void DetachImagesAtExit() {
+  std::lock_guard<std::recursive_mutex> hold(g_lock);
+  const LONG before = WinapiLoaderLockViolations(nullptr);
+  for (auto it = g_modules.rbegin(); it != g_modules.rend(); ++it) {
+    Module* module = it->get();
+    if (!IsLoadedImage(*module) || module->detachedAtExit) continue;
+    module->detachedAtExit = true;
+    CallEntryPoint(module, DLL_PROCESS_DETACH, kProcessExit);
+    // A PE image stays mapped until the process is gone: exit handlers and
+    // destructors that run after this one may still reach its code.
+    if (module->pe) (void)module->pe.release();
+  }
+  LPCSTR area = nullptr;
+  const LONG made = WinapiLoaderLockViolations(&area) - before;
+  if (made > 0) {
+    fprintf(stderr, "winapi: %ld call(s) under the loader lock at process exit, the last into %s\n",
+            static_cast<long>(made), area ? area : "?");
+  }
+}
+
+// The loader's part once an image is mapped and its entry point known:
+// DLL_PROCESS_ATTACH, and on refusal the immediate detach and unload that
+// Windows gives. The module lock is held.
+HMODULE AttachImage(Module* module) {
+  module->implicit = false;
+  module->refs = 1;
+  WinapiCountObject(WinapiModules, 1);
+  const HMODULE handle = module->handle;
+  if (!CallEntryPoint(module, DLL_PROCESS_ATTACH, nullptr)) {
+    CallEntryPoint(module, DLL_PROCESS_DETACH, nullptr);
+    UnloadImage(module);
+    WinapiCountObject(WinapiModules, -1);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  atexit(DetachImagesAtExit);
+  return handle;
+}
 
 // The file a library name means: a path as given (relative to the current
 // folder), or a bare name looked for in the current folder, then beside the
@@ -329,24 +410,6 @@ ResourceId IdOf(const winapi::pe::ResourceName& name) {
   return id;
 }
 
-// At process exit every image still loaded hears of it, with a non-null
-// reserved pointer as Windows gives, the last loaded first; none is unmapped,
-// and a FreeLibrary after this only drops its reference.
-void DetachAtExit() {
-  std::lock_guard<std::recursive_mutex> hold(g_lock);
-  g_processExiting = true;
-  std::vector<Module*> images;
-  for (auto& m : g_modules) {
-    if (m->pe && !m->dataFile && m->refs > 0) images.push_back(m.get());
-  }
-  for (auto it = images.rbegin(); it != images.rend(); ++it) {
-    (*it)->pe->Notify(DLL_PROCESS_DETACH, reinterpret_cast<LPVOID>(1));
-  }
-  // The records go with the layer's statics; the images stay mapped until
-  // the process is gone, as exit handlers and destructors may still run after.
-  for (Module* image : images) image->pe.release();
-}
-
 HMODULE LoadPeModule(const std::string& path, bool dataFile) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -364,28 +427,23 @@ HMODULE LoadPeModule(const std::string& path, bool dataFile) {
   for (const winapi::pe::Resource& r : image->resources()) {
     record->resources.push_back(ResourceEntry{IdOf(r.type), IdOf(r.name), r.language, image->At(r.dataRva), r.size});
   }
+  winapi::pe::MappedImage* mapped = image.get();
   record->pe = std::move(image);
   g_modules.push_back(std::move(record));
   Module* module = g_modules.back().get();
-  WinapiCountObject(WinapiModules, 1);
-  if (dataFile) return module->handle;
-
-  static const bool exitHandler = std::atexit(DetachAtExit) == 0;
-  (void)exitHandler;
-  if (!module->pe->Notify(DLL_PROCESS_ATTACH, nullptr)) {
-    module->pe->Notify(DLL_PROCESS_DETACH, nullptr);
-    RemoveModule(module);
-    WinapiCountObject(WinapiModules, -1);
-    SetLastError(ERROR_DLL_INIT_FAILED);
-    return nullptr;
+  if (dataFile) {
+    WinapiCountObject(WinapiModules, 1);
+    return module->handle;
   }
-  return module->handle;
+  module->entryPoint = [mapped](DWORD reason, LPVOID reserved) { return mapped->Notify(reason, reserved); };
+  return AttachImage(module);
 }
 
 }  // namespace
 
 // Loads the library named `name` (UTF-8, the file system's own spelling).
 static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
+  winapi::CheckNotUnderLoaderLock("LoadLibrary");
   const std::string path = ResolveLibrary(name.c_str());
   if (path.empty()) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -395,7 +453,7 @@ static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
   // An image already mapped (by an earlier load, or by the system loader) is
   // shared, whatever the flags.
   Module* loaded = FindImage(path);
-  if (loaded && IsLoadedImage(loaded)) {
+  if (loaded && IsMappedImage(loaded)) {
     ++loaded->refs;
     return loaded->handle;
   }
@@ -421,9 +479,14 @@ static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
     return reinterpret_cast<HMODULE>(g_modules.back().get());
   }
 
-  // Static construction runs inside dlopen and may already ask for its own
-  // module handle; that record is then the one this load completes.
-  void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Static construction runs inside dlopen, under the loader lock as inside a
+  // Windows module's entry point, and may already ask for its own module
+  // handle; that record is then the one this load completes.
+  void* dl;
+  {
+    winapi::LoaderLock loading;
+    dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
   if (!dl) {
     SetLastError(ERROR_BAD_EXE_FORMAT);
     return nullptr;
@@ -431,20 +494,14 @@ static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
   Module* module = FindImage(path);
   if (!module) module = AddModule(path);
   module->dl = dl;
-  module->implicit = false;
-  module->refs = 1;
-  WinapiCountObject(WinapiModules, 1);
-  HMODULE handle = reinterpret_cast<HMODULE>(module);
-  auto dllMain = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"));
-  if (dllMain && !dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_ATTACH, nullptr)) {
-    dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
-    dlclose(dl);
-    RemoveModule(module);
-    WinapiCountObject(WinapiModules, -1);
-    SetLastError(ERROR_DLL_INIT_FAILED);
-    return nullptr;
+  const auto instance = reinterpret_cast<HINSTANCE>(module->handle);
+  if (const auto dllMain = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"))) {
+    module->entryPoint = [dllMain, instance](DWORD reason, LPVOID reserved) {
+      return dllMain(instance, reason, reserved);
+    };
   }
-  return handle;
+  module->unmap = [dl] { dlclose(dl); };
+  return AttachImage(module);
 }
 
 EXTERN_C HMODULE WINAPI LoadLibraryExW(LPCWSTR name, HANDLE, DWORD flags) {
@@ -469,6 +526,7 @@ EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR name) { return LoadLibraryExA(name, 
 EXTERN_C HMODULE WINAPI LoadLibraryW(LPCWSTR name) { return LoadLibraryExW(name, nullptr, 0); }
 
 EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
+  winapi::CheckNotUnderLoaderLock("FreeLibrary");
   std::unique_lock<std::recursive_mutex> hold(g_lock);
   Module* module = Find(handle);
   if (!module || module->refs <= 0) {
@@ -481,19 +539,8 @@ EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
     RemoveModule(module);
     return TRUE;
   }
-  if (module->pe) {
-    if (g_processExiting) return TRUE;
-    module->pe->Notify(DLL_PROCESS_DETACH, nullptr);
-    RemoveModule(module);
-    return TRUE;
-  }
-  if (module->dl) {
-    auto dllMain = reinterpret_cast<DllMainProc>(dlsym(module->dl, "DllMain"));
-    if (dllMain) dllMain(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
-    // Static destruction runs inside dlclose; the record outlives it.
-    dlclose(module->dl);
-    RemoveModule(module);
-  }
+  if (!module->detachedAtExit) CallEntryPoint(module, DLL_PROCESS_DETACH, nullptr);
+  UnloadImage(module);
   return TRUE;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "loader_lock.h"
 #include "registry_internal.h"
 #include "winapi_control.h"
 
@@ -27,6 +28,7 @@ const char* const kRootNames[kRootCount] = {
 struct Tree {
   std::recursive_mutex lock;
   std::shared_ptr<Key> roots[kRootCount];
+  ULONGLONG changes = 0;
   Tree() {
     for (int i = 0; i < kRootCount; ++i) {
       roots[i] = std::make_shared<Key>();
@@ -43,9 +45,15 @@ Tree& TheTree() {
 void MarkDeleted(Key* key) {
   for (auto& child : key->subkeys) MarkDeleted(child.second.get());
   key->subkeys.clear();
-  key->values.clear();
+  key->ClearValues();
   key->deleted = true;
   key->parent = nullptr;
+}
+
+std::string Folded(const char* name) {
+  std::string folded(name ? name : "");
+  for (char& c : folded) c = static_cast<char>(FoldUpper(static_cast<unsigned char>(c)));
+  return folded;
 }
 
 }  // namespace
@@ -69,23 +77,80 @@ bool NamesEqual(const std::string& a, const std::string& b) {
 }
 
 Value* Key::FindValue(const char* name) {
-  const std::string wanted(name ? name : "");
-  for (Value& v : values) {
-    if (NamesEqual(v.name, wanted)) return &v;
-  }
-  return nullptr;
+  const auto found = m_valueIndex.find(Folded(name));
+  return found == m_valueIndex.end() ? nullptr : &values[found->second];
 }
 
-std::recursive_mutex& Lock() { return TheTree().lock; }
+bool Key::SetValue(const std::string& name, DWORD type, std::vector<BYTE> data) {
+  const auto slot = m_valueIndex.emplace(Folded(name.c_str()), values.size());
+  if (slot.second) {
+    values.push_back(Value{name, type, std::move(data)});
+    return true;
+  }
+  Value& existing = values[slot.first->second];
+  if (existing.type == type && existing.data == data) return false;
+  existing.type = type;
+  existing.data = std::move(data);
+  return true;
+}
+
+void Key::EraseValue(const Value* value) {
+  const size_t index = static_cast<size_t>(value - values.data());
+  m_valueIndex.erase(Folded(value->name.c_str()));
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(index));
+  for (auto& slot : m_valueIndex) {
+    if (slot.second > index) --slot.second;
+  }
+}
+
+void Key::ClearValues() {
+  values.clear();
+  m_valueIndex.clear();
+}
+
+bool RootKeepsData(int index) { return index != 4 && index != 6; }
+
+bool IsStorableName(const std::string& name) { return name.find('\n') == std::string::npos; }
+
+// Every registry function takes the lock first: the one place to see a
+// registry call made under the loader lock, where Windows forbids it.
+std::recursive_mutex& Lock() {
+  CheckNotUnderLoaderLock("registry");
+  return TheTree().lock;
+}
 Key* Root(int index) { return TheTree().roots[index].get(); }
 const char* RootName(int index) { return kRootNames[index]; }
+
+void NoteChange() { ++TheTree().changes; }
+ULONGLONG ChangeCount() { return TheTree().changes; }
 
 void Clear() {
   for (auto& root : TheTree().roots) {
     for (auto& child : root->subkeys) MarkDeleted(child.second.get());
     root->subkeys.clear();
-    root->values.clear();
+    root->ClearValues();
     root->refusesWrites = false;
+  }
+  NoteChange();
+}
+
+Forest::Forest() {
+  for (int i = 0; i < kRootCount; ++i) {
+    roots[i].reset(new Key());
+    roots[i]->name = kRootNames[i];
+  }
+}
+
+void ReplaceAll(Forest* forest) {
+  Clear();
+  for (int i = 0; i < kRootCount; ++i) {
+    Key* root = Root(i);
+    Key* staged = forest->roots[i].get();
+    root->subkeys = std::move(staged->subkeys);
+    for (auto& child : root->subkeys) child.second->parent = root;
+    for (Value& value : staged->values) root->SetValue(value.name, value.type, std::move(value.data));
+    staged->subkeys.clear();
+    staged->ClearValues();
   }
 }
 
@@ -93,7 +158,7 @@ Key* AddSubkey(Key* parent, const std::string& name) {
   auto found = parent->subkeys.find(name);
   if (found != parent->subkeys.end()) return found->second.get();
   if (name.empty() || name.size() > kMaxKeyNameLength || name.find('\\') != std::string::npos ||
-      parent->depth >= kMaxDepth) {
+      !IsStorableName(name) || parent->depth >= kMaxDepth) {
     return nullptr;
   }
   auto key = std::make_shared<Key>();
@@ -102,18 +167,9 @@ Key* AddSubkey(Key* parent, const std::string& name) {
   key->depth = parent->depth + 1;
   key->isVolatile = parent->isVolatile;
   Key* raw = key.get();
-  parent->subkeys.emplace(name, std::move(key));
+  parent->subkeys.emplace_hint(found, name, std::move(key));
+  NoteChange();
   return raw;
-}
-
-void SetValue(Key* key, const std::string& name, DWORD type, std::vector<BYTE> data) {
-  Value* existing = key->FindValue(name.c_str());
-  if (existing) {
-    existing->type = type;
-    existing->data = std::move(data);
-    return;
-  }
-  key->values.push_back(Value{name, type, std::move(data)});
 }
 
 }  // namespace registry
@@ -146,6 +202,16 @@ int PredefinedIndex(HKEY hkey) {
   const DWORD low = static_cast<DWORD>(value & 0xFFFFFFFFu);
   if (low < 0x80000000u || low >= 0x80000000u + reg::kRootCount) return -1;
   return static_cast<int>(low - 0x80000000u);
+}
+
+// HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA take no keys or values: the
+// write functions do not accept them, as on Windows. Nothing can be created
+// below them, so the roots themselves are all there is to check.
+bool RefusesAllWrites(const Key* key) {
+  for (int i = 0; i < reg::kRootCount; ++i) {
+    if (!reg::RootKeepsData(i) && key == reg::Root(i)) return true;
+  }
+  return false;
 }
 
 std::shared_ptr<Key> RootShared(int index) {
@@ -208,6 +274,23 @@ LONG Walk(const std::shared_ptr<Key>& base, const std::vector<std::string>& part
   return ERROR_SUCCESS;
 }
 
+}  // namespace
+
+LONG reg::FindKey(Key* base, const char* path, Key** found) {
+  std::vector<std::string> parts;
+  const LONG status = SplitPath(path, &parts);
+  if (status != ERROR_SUCCESS) return status;
+  for (const std::string& part : parts) {
+    auto child = base->subkeys.find(part);
+    if (child == base->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+    base = child->second.get();
+  }
+  *found = base;
+  return ERROR_SUCCESS;
+}
+
+namespace {
+
 REGSAM Normalise(REGSAM sam) { return sam & ~static_cast<REGSAM>(KEY_WOW64_32KEY | KEY_WOW64_64KEY); }
 
 // Opens a handle on key with the rights asked for, or refuses them.
@@ -266,6 +349,7 @@ EXTERN_C LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, D
   REGSAM baseAccess;
   LONG status = Resolve(hKey, &base, &baseAccess);
   if (status != ERROR_SUCCESS) return status;
+  if (RefusesAllWrites(base.get())) return ERROR_INVALID_HANDLE;
   std::vector<std::string> parts;
   status = SplitPath(lpSubKey, &parts);
   if (status != ERROR_SUCCESS) return status;
@@ -288,6 +372,9 @@ EXTERN_C LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, D
       at->depth + static_cast<int>(adding) > reg::kMaxDepth) {
     return ERROR_INVALID_PARAMETER;
   }
+  for (size_t i = existing; i < parts.size(); ++i) {
+    if (!reg::IsStorableName(parts[i])) return ERROR_INVALID_PARAMETER;
+  }
   if (at->refusesWrites || (at == base && !(baseAccess & KEY_CREATE_SUB_KEY))) return ERROR_ACCESS_DENIED;
   const bool isVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
   if (at->isVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
@@ -309,6 +396,7 @@ EXTERN_C LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   REGSAM baseAccess;
   LONG status = Resolve(hKey, &base, &baseAccess);
   if (status != ERROR_SUCCESS) return status;
+  if (RefusesAllWrites(base.get())) return ERROR_INVALID_HANDLE;
   std::vector<std::string> parts;
   status = SplitPath(lpSubKey, &parts);
   if (status != ERROR_SUCCESS) return status;
@@ -319,8 +407,9 @@ EXTERN_C LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   Key* parent = key->parent;
   key->deleted = true;
   key->parent = nullptr;
-  key->values.clear();
+  key->ClearValues();
   parent->subkeys.erase(key->name);
+  reg::NoteChange();
   return ERROR_SUCCESS;
 }
 
@@ -331,11 +420,12 @@ EXTERN_C LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
   REGSAM access;
   LONG status = Resolve(hKey, &key, &access);
   if (status != ERROR_SUCCESS) return status;
+  if (RefusesAllWrites(key.get())) return ERROR_INVALID_HANDLE;
   if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
   const std::string name(lpValueName ? lpValueName : "");
-  if (name.size() > reg::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+  if (name.size() > reg::kMaxValueNameLength || !reg::IsStorableName(name)) return ERROR_INVALID_PARAMETER;
   if (!lpData && cbData) return ERROR_NOACCESS;
-  reg::SetValue(key.get(), name, dwType, std::vector<BYTE>(lpData, lpData + cbData));
+  if (key->SetValue(name, dwType, std::vector<BYTE>(lpData, lpData + cbData))) reg::NoteChange();
   return ERROR_SUCCESS;
 }
 
@@ -368,10 +458,14 @@ EXTERN_C LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   REGSAM access;
   LONG status = Resolve(hKey, &key, &access);
   if (status != ERROR_SUCCESS) return status;
+  if (RefusesAllWrites(key.get())) return ERROR_INVALID_HANDLE;
   if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  const LONG refused = reg::TakeValueDeletionFailure();
+  if (refused != ERROR_SUCCESS) return refused;
   const Value* value = key->FindValue(lpValueName);
   if (!value) return ERROR_FILE_NOT_FOUND;
-  key->values.erase(key->values.begin() + (value - key->values.data()));
+  key->EraseValue(value);
+  reg::NoteChange();
   return ERROR_SUCCESS;
 }
 
@@ -461,6 +555,11 @@ EXTERN_C LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchCla
 EXTERN_C void WinapiResetRegistry(void) {
   std::lock_guard<std::recursive_mutex> hold(reg::Lock());
   reg::Clear();
+}
+
+EXTERN_C ULONGLONG WinapiRegistryChangeCount(void) {
+  std::lock_guard<std::recursive_mutex> hold(reg::Lock());
+  return reg::ChangeCount();
 }
 
 EXTERN_C LONG WinapiSetKeyRefusesWrites(HKEY root, LPCSTR path, BOOL refuse) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace winapi {
@@ -37,6 +38,16 @@ struct Key {
   bool isVolatile = false;
 
   Value* FindValue(const char* name);
+  // Sets (or replaces, keeping its place) the value; false when it already
+  // held exactly this type and data.
+  bool SetValue(const std::string& name, DWORD type, std::vector<BYTE> data);
+  void EraseValue(const Value* value);
+  void ClearValues();
+
+ private:
+  // Upper-cased name -> index in `values`, so that a key with many values
+  // is still set and read in constant time.
+  std::unordered_map<std::string, size_t> m_valueIndex;
 };
 
 constexpr int kRootCount = 7;
@@ -44,6 +55,13 @@ constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 constexpr int kMaxDepth = 512;         // levels below a root
 constexpr int kMaxLevelsPerCall = 32;  // levels a single create may add
+// HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA: Windows keeps no keys or values
+// of its own under them, and writes there fail.
+bool RootKeepsData(int index);
+
+// A name Windows accepts but the registry file could not hold: the file is
+// line based, so no key or value name may contain a line feed.
+bool IsStorableName(const std::string& name);
 
 // One lock for the whole tree; every function below expects it held.
 std::recursive_mutex& Lock();
@@ -55,7 +73,36 @@ void Clear();
 // Creates (or finds) the subkey `name` of `parent`; nullptr when the name or
 // the depth is beyond what Windows allows.
 Key* AddSubkey(Key* parent, const std::string& name);
-void SetValue(Key* key, const std::string& name, DWORD type, std::vector<BYTE> data);
+// Follows a subkey path ("A\\B", one trailing backslash allowed) from base:
+// ERROR_SUCCESS with *found, or the status RegOpenKeyEx gives.
+LONG FindKey(Key* base, const char* path, Key** found);
+
+// Counts every change to what the registry holds (keys made or deleted,
+// values set to something new or deleted, a reset, a load).
+void NoteChange();
+ULONGLONG ChangeCount();
+
+// A registry built aside, with roots of its own, to replace the live one
+// in one step once it is complete.
+struct Forest {
+  Forest();
+  std::unique_ptr<Key> roots[kRootCount];
+};
+// Moves everything below the forest's roots into the live registry in place
+// of what was there (old keys are marked deleted, as by Clear).
+void ReplaceAll(Forest* forest);
+
+// The registry, or the key `path` ("HKEY_...\\A\\B") and everything below
+// it, as REGEDIT4 text. Holds the lock while it reads.
+LONG ExportText(const std::string& path, std::string* text);
+
+// Reads REGEDIT4 text into the forest, checking every limit of the live
+// registry on the way. On failure *line is the 1-based line at fault and the
+// forest is to be thrown away.
+LONG ParseText(const char* text, size_t size, Forest* forest, DWORD* line);
+// The status the next value deletion must fail with (WinapiFailNextValueDeletion),
+// or ERROR_SUCCESS; taking it clears it.
+LONG TakeValueDeletionFailure();
 
 }  // namespace registry
 }  // namespace winapi
