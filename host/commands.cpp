@@ -284,6 +284,9 @@ int Fail(const std::string& message, int status) {
 }
 
 std::string DefaultLibrary() {
+#ifdef DAYBANDER_DEFAULT_LIBRARY
+  return DAYBANDER_DEFAULT_LIBRARY;
+#endif
   char self[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string folder(self, length);

@@ -8,7 +8,8 @@
 namespace host {
 
 // The library the host registers when it is not told which: daybander.so
-// beside this command (or one folder up, where the build puts it).
+// beside this command (or one folder up, where the build puts it); in the
+// 32-bit build, the Windows build's daybander.dll.
 std::string DefaultLibrary();
 
 int RunShow(const Options& options);

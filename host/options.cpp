@@ -18,12 +18,13 @@ bool IsCommand(const std::string& word) {
 const char kOverview[] =
     "Usage: daybander [COMMAND] [ARGUMENTS] [OPTIONS]\n"
     "\n"
-    "Plays the web browser and the registration tool for the Daybander band\n"
-    "(daybander.so), against a registry kept in a file.\n"
+    "Plays the web browser and the registration tool for the Daybander band,\n"
+    "against a registry kept in a file.\n"
     "\n"
     "Commands (default: show):\n"
     "  show                  show the band as the browser would and print its text\n"
-    "  register [LIBRARY]    register the library (default: daybander.so beside this command)\n"
+    "  register [LIBRARY]    register the library (default: the built daybander.so, or\n"
+    "                        daybander.dll in the 32-bit build)\n"
     "  unregister [LIBRARY]  remove its registration\n"
     "  menu                  print the band's context menu\n"
     "  choose ITEM           right-click the band and pick ITEM: persian, english, numeric,\n"
@@ -60,9 +61,11 @@ const char kShow[] =
 const char kRegister[] =
     "Usage: daybander register|unregister [LIBRARY]\n"
     "\n"
-    "Loads the library (default: daybander.so beside this command) and calls its\n"
-    "DllRegisterServer or DllUnregisterServer, as regsvr32 does; reports the\n"
-    "result, and exits with status 1 when it failed.\n";
+    "Loads the library and calls its DllRegisterServer or DllUnregisterServer,\n"
+    "as regsvr32 does; reports the result, and exits with status 1 when it\n"
+    "failed. LIBRARY is daybander.so or, in the 32-bit build, also the Windows\n"
+    "build's daybander.dll, which runs here as it is. The default is daybander.so\n"
+    "beside this command, or daybander.dll in the 32-bit build.\n";
 
 const char kMenu[] =
     "Usage: daybander menu [--date YYYY-MM-DD]\n"

@@ -14,6 +14,7 @@ targets=(
   fuzz_registrar  # registry scripts
   fuzz_regfile    # the .reg file reader
   fuzz_registry   # the registry's functions, saved and loaded
+  fuzz_pe         # the PE image reader
 )
 cmake --build "$build" -j2 --target "${targets[@]}"
 scratch=$(mktemp -d)

@@ -96,3 +96,33 @@ EXTERN_C LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 EXTERN_C LPVOID WINAPI HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem, SIZE_T dwBytes);
 EXTERN_C BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 #define HEAP_ZERO_MEMORY 0x00000008
+
+// Process, thread-local storage and virtual memory: what a C runtime calls.
+typedef struct _MEMORY_BASIC_INFORMATION {
+  PVOID BaseAddress;
+  PVOID AllocationBase;
+  DWORD AllocationProtect;
+  SIZE_T RegionSize;
+  DWORD State;
+  DWORD Protect;
+  DWORD Type;
+} MEMORY_BASIC_INFORMATION, *PMEMORY_BASIC_INFORMATION;
+
+#define PAGE_NOACCESS 0x01
+#define PAGE_READONLY 0x02
+#define PAGE_READWRITE 0x04
+#define PAGE_WRITECOPY 0x08
+#define PAGE_EXECUTE 0x10
+#define PAGE_EXECUTE_READ 0x20
+#define PAGE_EXECUTE_READWRITE 0x40
+#define PAGE_EXECUTE_WRITECOPY 0x80
+#define MEM_COMMIT 0x00001000
+#define MEM_FREE 0x00010000
+#define MEM_PRIVATE 0x00020000
+#define TLS_MINIMUM_AVAILABLE 64
+
+EXTERN_C void WINAPI ExitProcess(UINT uExitCode);
+EXTERN_C void WINAPI Sleep(DWORD dwMilliseconds);
+EXTERN_C LPVOID WINAPI TlsGetValue(DWORD dwTlsIndex);
+EXTERN_C BOOL WINAPI VirtualProtect(LPVOID lpAddress, SIZE_T dwSize, DWORD flNewProtect, LPDWORD lpflOldProtect);
+EXTERN_C SIZE_T WINAPI VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, SIZE_T dwLength);

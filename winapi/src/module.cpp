@@ -2,6 +2,8 @@
 // data file, just its bytes); its resources are the compiled resource file that
 // the build put into the ELF section ".rsrc", read in the .res format windres
 // writes, so they are looked up by type, name and language as Windows does.
+// A module may also be a PE32 image, mapped by pe_loader.cpp: its handle is
+// its base address and its resources come from its resource directory.
 #include <windows.h>
 
 #include <dlfcn.h>
@@ -23,6 +25,7 @@
 
 #include "internal.h"
 #include "loader_lock.h"
+#include "pe_loader.h"
 #include "winapi_control.h"
 
 namespace {
@@ -45,8 +48,10 @@ struct ResourceEntry {
 typedef BOOL(WINAPI* DllMainProc)(HINSTANCE, DWORD, LPVOID);
 
 struct Module {
+  HMODULE handle = nullptr;  // the record itself, or a PE image's base address
   std::string path;          // canonical full path
   void* dl = nullptr;        // dlopen handle of a loaded image
+  std::unique_ptr<winapi::pe::MappedImage> pe;  // a PE image (or data file) this layer mapped
   bool implicit = false;     // mapped by the system loader, never freed here
   bool dataFile = false;     // loaded with LOAD_LIBRARY_AS_DATAFILE
   LONG refs = 0;             // LoadLibrary references
@@ -175,10 +180,12 @@ void ParseResources(Module* module) {
 
 Module* Find(HMODULE handle) {
   for (auto& m : g_modules) {
-    if (reinterpret_cast<HMODULE>(m.get()) == handle) return m.get();
+    if (m->handle == handle) return m.get();
   }
   return nullptr;
 }
+
+bool IsMappedImage(const Module* m) { return m->dl || m->implicit || (m->pe && !m->dataFile); }
 
 Module* FindImage(const std::string& path) {
   for (auto& m : g_modules) {
@@ -189,6 +196,7 @@ Module* FindImage(const std::string& path) {
 
 Module* AddModule(const std::string& path) {
   auto module = std::make_unique<Module>();
+  module->handle = reinterpret_cast<HMODULE>(module.get());
   module->path = path;
   std::vector<BYTE> section;
   if (ReadResourceSection(path, &section)) {
@@ -261,6 +269,9 @@ void DetachImagesAtExit() {
     if (!IsLoadedImage(*module) || module->detachedAtExit) continue;
     module->detachedAtExit = true;
     CallEntryPoint(module, DLL_PROCESS_DETACH, kProcessExit);
+    // A PE image stays mapped until the process is gone: exit handlers and
+    // destructors that run after this one may still reach its code.
+    if (module->pe) (void)module->pe.release();
   }
   LPCSTR area = nullptr;
   const LONG made = WinapiLoaderLockViolations(&area) - before;
@@ -277,7 +288,7 @@ HMODULE AttachImage(Module* module) {
   module->implicit = false;
   module->refs = 1;
   WinapiCountObject(WinapiModules, 1);
-  const HMODULE handle = reinterpret_cast<HMODULE>(module);
+  const HMODULE handle = module->handle;
   if (!CallEntryPoint(module, DLL_PROCESS_ATTACH, nullptr)) {
     CallEntryPoint(module, DLL_PROCESS_DETACH, nullptr);
     UnloadImage(module);
@@ -320,6 +331,23 @@ int FindObjectOfAddress(struct dl_phdr_info* info, size_t, void* data) {
     }
   }
   return 0;
+}
+
+// The module whose image holds `address`: a PE image of this layer, or an
+// object the system loader mapped (recorded on first sight).
+Module* ModuleOfAddress(const void* address) {
+  for (auto& m : g_modules) {
+    if (m->pe && !m->dataFile && m->pe->Contains(address)) return m.get();
+  }
+  AddressQuery query{reinterpret_cast<uintptr_t>(address), std::string(), false};
+  dl_iterate_phdr(FindObjectOfAddress, &query);
+  if (!query.found || query.path.empty()) return nullptr;
+  Module* module = FindImage(query.path);
+  if (!module) {
+    module = AddModule(query.path);
+    module->implicit = true;
+  }
+  return module;
 }
 
 bool MatchesId(const ResourceId& id, const char16_t* wanted, WORD wantedNumber, bool wantedIsNumber) {
@@ -366,6 +394,51 @@ HRSRC FindResourceCommon(HMODULE handle, const char16_t* nameText, WORD nameNumb
   return nullptr;
 }
 
+// ---- PE32 images
+
+bool IsPeFile(const std::string& path) {
+  char magic[2] = {0, 0};
+  std::ifstream file(path, std::ios::binary);
+  return file.read(magic, 2) && winapi::pe::LooksLikeImage(reinterpret_cast<const BYTE*>(magic), 2);
+}
+
+ResourceId IdOf(const winapi::pe::ResourceName& name) {
+  ResourceId id;
+  id.isNumber = name.isNumber;
+  id.number = name.number;
+  for (char16_t c : name.text) id.text.push_back(UpperAscii(c));
+  return id;
+}
+
+HMODULE LoadPeModule(const std::string& path, bool dataFile) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::unique_ptr<winapi::pe::MappedImage> image;
+  const DWORD status = winapi::pe::MappedImage::Map(path, file, dataFile, &image);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(status);
+    return nullptr;
+  }
+  auto record = std::make_unique<Module>();
+  record->handle = image->handle();
+  record->path = path;
+  record->dataFile = dataFile;
+  record->refs = 1;
+  for (const winapi::pe::Resource& r : image->resources()) {
+    record->resources.push_back(ResourceEntry{IdOf(r.type), IdOf(r.name), r.language, image->At(r.dataRva), r.size});
+  }
+  winapi::pe::MappedImage* mapped = image.get();
+  record->pe = std::move(image);
+  g_modules.push_back(std::move(record));
+  Module* module = g_modules.back().get();
+  if (dataFile) {
+    WinapiCountObject(WinapiModules, 1);
+    return module->handle;
+  }
+  module->entryPoint = [mapped](DWORD reason, LPVOID reserved) { return mapped->Notify(reason, reserved); };
+  return AttachImage(module);
+}
+
 }  // namespace
 
 // Loads the library named `name` (UTF-8, the file system's own spelling).
@@ -380,18 +453,22 @@ static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
   // An image already mapped (by an earlier load, or by the system loader) is
   // shared, whatever the flags.
   Module* loaded = FindImage(path);
-  if (loaded && (loaded->dl || loaded->implicit)) {
+  if (loaded && IsMappedImage(loaded)) {
     ++loaded->refs;
-    return reinterpret_cast<HMODULE>(loaded);
+    return loaded->handle;
   }
 
-  if (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {
+  const bool dataFile =
+      (flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) != 0;
+  if (IsPeFile(path)) return LoadPeModule(path, dataFile);
+  if (dataFile) {
     std::vector<BYTE> section;
     if (!ReadResourceSection(path, &section)) {
       SetLastError(ERROR_BAD_EXE_FORMAT);
       return nullptr;
     }
     auto module = std::make_unique<Module>();
+    module->handle = reinterpret_cast<HMODULE>(module.get());
     module->path = path;
     module->dataFile = true;
     module->refs = 1;
@@ -417,7 +494,7 @@ static HMODULE LoadNamedLibrary(const std::string& name, DWORD flags) {
   Module* module = FindImage(path);
   if (!module) module = AddModule(path);
   module->dl = dl;
-  const auto instance = reinterpret_cast<HINSTANCE>(module);
+  const auto instance = reinterpret_cast<HINSTANCE>(module->handle);
   if (const auto dllMain = reinterpret_cast<DllMainProc>(dlsym(dl, "DllMain"))) {
     module->entryPoint = [dllMain, instance](DWORD reason, LPVOID reserved) {
       return dllMain(instance, reason, reserved);
@@ -470,6 +547,7 @@ EXTERN_C BOOL WINAPI FreeLibrary(HMODULE handle) {
 EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE handle, LPCSTR name) {
   std::lock_guard<std::recursive_mutex> hold(g_lock);
   Module* module = Find(handle);
+  if (module && module->pe && !module->dataFile && name) return module->pe->Export(name);
   if (!module || !module->dl || !name || IS_INTRESOURCE(name)) {
     SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
     return nullptr;
@@ -561,16 +639,10 @@ EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* resul
   if (!name) {
     module = MainProgram();
   } else if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
-    AddressQuery query{reinterpret_cast<uintptr_t>(name), std::string(), false};
-    dl_iterate_phdr(FindObjectOfAddress, &query);
-    if (!query.found || query.path.empty()) {
+    module = ModuleOfAddress(name);
+    if (!module) {
       SetLastError(ERROR_INVALID_ADDRESS);
       return FALSE;
-    }
-    module = FindImage(query.path);
-    if (!module) {
-      module = AddModule(query.path);
-      module->implicit = true;
     }
   } else {
     const std::u16string wanted = winapi::FromAnsi(name);
@@ -588,10 +660,11 @@ EXTERN_C BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* resul
       return FALSE;
     }
   }
-  if (!(flags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)) && module->dl) {
+  if (!(flags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)) &&
+      (module->dl || module->pe)) {
     ++module->refs;
   }
-  *result = reinterpret_cast<HMODULE>(module);
+  *result = module->handle;
   return TRUE;
 }
 
