@@ -14,9 +14,10 @@
 # left half-written there if a step fails.
 #
 # Usage: make_package.sh --dll BUILT_DLL --host DAYBANDER --library LIBRARY --out DIR
-#   LIBRARY is what `daybander wix` registers: the same registry script and
-#   type library as the DLL's (only its path differs, and that becomes the
-#   installed file's).
+#   LIBRARY is what `daybander wix` registers: the DLL itself, with a command
+#   that runs it (the i386 build's daybander-run), or a library with the same
+#   registry script and type library (only its path differs, and that
+#   becomes the installed file's).
 # Signing (Authenticode, SHA-256, with osslsigncode), from the environment:
 #   DAYBANDER_SIGN_CERT      certificate file (PEM or DER; a chain may follow)
 #   DAYBANDER_SIGN_KEY       its private key file
