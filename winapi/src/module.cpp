@@ -185,6 +185,7 @@ Module* Find(HMODULE handle) {
   return nullptr;
 }
 
+// An image mapped to run (not a data file): a new load of its path shares it.
 bool IsMappedImage(const Module* m) { return m->dl || m->implicit || (m->pe && !m->dataFile); }
 
 Module* FindImage(const std::string& path) {
@@ -253,6 +254,7 @@ void UnloadImage(Module* module) {
   RemoveModule(module);
 }
 
+// An image this layer loaded and still holds: it hears of process exit.
 bool IsLoadedImage(const Module& m) { return !m.dataFile && !m.implicit && m.refs > 0; }
 
 // At process exit Windows calls the entry point of every module still loaded

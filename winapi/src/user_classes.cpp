@@ -167,7 +167,10 @@ EXTERN_C BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance) {
   return UnregisterCommon(NameOf(name), instance, ProgramInstance());
 }
 
-EXTERN_C BOOL WINAPI GetClassInfoExW(HINSTANCE instance, LPCWSTR name, LPWNDCLASSEXW out) {
+namespace {
+
+template <typename Char, typename WndClass>
+BOOL GetClassInfoCommon(HINSTANCE instance, const Char* name, WndClass* out, bool unicode) {
   if (!name || !out) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -178,21 +181,17 @@ EXTERN_C BOOL WINAPI GetClassInfoExW(HINSTANCE instance, LPCWSTR name, LPWNDCLAS
     return FALSE;
   }
   Lock hold(S().lock);
-  return ClassInfo(c, instance, name, out, true);
+  return ClassInfo(c, instance, name, out, unicode);
+}
+
+}  // namespace
+
+EXTERN_C BOOL WINAPI GetClassInfoExW(HINSTANCE instance, LPCWSTR name, LPWNDCLASSEXW out) {
+  return GetClassInfoCommon(instance, name, out, true);
 }
 
 EXTERN_C BOOL WINAPI GetClassInfoExA(HINSTANCE instance, LPCSTR name, LPWNDCLASSEXA out) {
-  if (!name || !out) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  auto c = FindClass(NameOf(name), instance, ProgramInstance());
-  if (!c) {
-    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-    return FALSE;
-  }
-  Lock hold(S().lock);
-  return ClassInfo(c, instance, name, out, false);
+  return GetClassInfoCommon(instance, name, out, false);
 }
 
 EXTERN_C int WINAPI GetClassNameW(HWND hwnd, LPWSTR buffer, int max) {
